@@ -1,0 +1,91 @@
+// Control surface of the stand-in host: what a test or a tool sets up and observes.
+// Everything the module calls is declared in host/; this header is never seen by src/.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/KXUtilities.h"
+
+namespace hostsim {
+
+// ---- log -----------------------------------------------------------------------------
+struct LogRecord {
+  int level = 0;
+  int eventType = 0;
+  std::string file;
+  int line = 0;
+  std::string function;
+  std::string signature;
+  std::string text;
+};
+std::vector<LogRecord> LogRecords();        // everything recorded so far, oldest first
+std::vector<std::string> LogTexts();        // the texts alone
+void ClearLog();
+// Called for every record as it is written (for the tools' live output); null removes it.
+void SetLogObserver(std::function<void(const LogRecord&)> observer);
+
+// ---- host configuration ----------------------------------------------------------------
+void SetDataIniFileName(std::optional<std::string> path);  // nullopt: the host names none
+void SetBaseDirectory(const std::string& directory);       // a separator is appended if missing
+void SetLaunchApproval(bool approved);
+
+// Current user and preference store; either may be absent.
+void SetCurrentUserPresent(bool present);
+void SetPreferenceStorePresent(bool present);
+void SetPreference(const std::string& name, const std::string& value);  // stored as a VT_BSTR
+void SetPreferenceVariant(const std::string& name, const VARIANT& value);  // any VARIANT, copied
+void ClearPreferences();
+std::vector<std::string> PreferenceRequests();  // names asked, in order
+
+// Condition evaluator under "AppFW::IConditionEvaluator".
+enum class EvaluatorKind { None, OtherObject, Evaluator };
+void SetEvaluatorKind(EvaluatorKind kind);
+struct Failure {
+  long code = 0;
+  std::string message;
+  bool throwException = false;  // raise Util::Exception instead of returning a failed status
+};
+void SetCondition(const std::string& name, std::optional<bool> result,
+                  std::optional<Failure> failure = std::nullopt);  // nullopt result: left untouched
+void SetVariable(const std::string& name, const Util::Variant& value,
+                 std::optional<Failure> failure = std::nullopt);
+void ClearEvaluator();
+std::vector<std::string> EvaluatorRequests();  // condition and variable names asked, in order
+
+// ---- message sequence ------------------------------------------------------------------
+// The thread that calls RunPendingMessages/RunMessagesUntil is the host thread.
+std::size_t PendingMessageCount();
+std::vector<std::string> PendingMessageTypes();  // demangled class names, oldest first
+std::size_t RunPendingMessages();                // runs what is queued now, returns how many
+// Runs messages as they arrive until done() is true after a message (or at once), or the
+// timeout passes; returns done()'s last value.
+bool RunMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+bool WaitForMessage(std::chrono::milliseconds timeout);  // true when one is queued
+void DiscardPendingMessages();
+std::uint64_t MessagesExecuted();
+std::uint64_t MessagesFailed();  // Execute left by an exception (caught and logged)
+
+// ---- notifications ---------------------------------------------------------------------
+std::size_t RegisteredNotificationCount(int kind);
+void DeliverGoingBackground();  // on the calling thread, to every registered handler
+
+// ---- memory --------------------------------------------------------------------------
+struct MemoryStats {
+  std::uint64_t liveBlocks = 0;
+  std::uint64_t liveBytes = 0;
+  std::uint64_t allocations = 0;
+  std::uint64_t releases = 0;
+};
+MemoryStats GetMemoryStats();
+
+// Back to a fresh host: empty log, no INI file, approval granted, user and store present and
+// empty, no evaluator, no pending messages. Registered notification handlers stay.
+void Reset();
+
+}  // namespace hostsim

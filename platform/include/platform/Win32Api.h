@@ -1,0 +1,27 @@
+// The operating-system surface the module is written against: Win32, WinINet, COM,
+// OLE Automation and MSXML 6, plus the ATL/MFC subset the module uses.
+// On Windows these are the SDK's own headers (mingw-w64's) and what they lack;
+// on Linux they are this project's implementation of exactly the subset the module calls.
+#pragma once
+
+#ifdef _WIN32
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#  include <ole2.h>
+#  include <oleauto.h>
+#  include <wininet.h>
+#  include <msxml2.h>  // before comdef.h, so that the IXMLDOM…Ptr smart pointers are declared
+#  include <comdef.h>
+#else
+#  include "platform/linux/WinTypes.h"
+#  include "platform/linux/CodePage.h"
+#  include "platform/linux/OleAuto.h"
+#  include "platform/linux/ComSupport.h"
+#  include "platform/linux/MsXml.h"
+#  include "platform/linux/WinInet.h"
+#endif
+
+#include "platform/MsXmlSupport.h"
+#include "platform/AtlMfc.h"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds both targets and runs their test suites: Linux natively (plain and with
+# AddressSanitizer + UndefinedBehaviorSanitizer), Windows cross-built with mingw-w64 and
+# run under Wine. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+presets=(linux linux-asan windows)
+if (($#)); then presets=("$@"); fi
+
+for preset in "${presets[@]}"; do
+  echo "=== ${preset}: configure and build"
+  cmake --preset "${preset}" >/dev/null
+  cmake --build --preset "${preset}"
+  echo "=== ${preset}: test"
+  ctest --preset "${preset}"
+done
