@@ -4,6 +4,7 @@
 #include "HttpExchange.h"
 #include "ModuleLog.h"
 #include "WebTsmMessages.h"
+#include "platform/AfxInet.h"
 
 namespace {
 

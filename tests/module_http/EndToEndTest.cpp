@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "LocalHttpServer.h"
-#include "../module_entry/ModuleFixture.h"
+#include "ModuleFixture.h"
 #include "PlacementConfiguration.h"
 #include "ProcessCounts.h"
 
