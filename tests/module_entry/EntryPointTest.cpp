@@ -37,7 +37,7 @@ TEST(ModuleExports, BothEntryPointsAreFoundByName) {
 
 TEST(ModuleExports, TheFileExportsExactlyTheTwoEntryPoints) {
   LoadedModule module;
-  const std::string image = ReadFile(module.FilePath());
+  const std::string image = ReadBytes(module.FilePath()).value_or("");
   ASSERT_FALSE(image.empty()) << module.FilePath();
 #ifdef _WIN32
   const auto names = PeExportNames(image);
@@ -85,7 +85,7 @@ TEST_P(GateTest, StartsAnActivationOnlyWhenApprovedAndSwitchedOn) {
     hostsim::SetDataIniFileName(std::nullopt);
   }
   if (gateCase.iniText) {
-    m_profile.WriteIni(*gateCase.iniText);
+    WriteBytes(m_profile.iniFile, *gateCase.iniText);
   }
 
   Call();

@@ -116,7 +116,7 @@ TEST_F(HandshakeTest, AnActiveConnectionSendsTheRequest) {
 }
 
 TEST_F(HandshakeTest, WithoutAConfigurationNothingIsSent) {
-  std::filesystem::remove(m_profile.PlacementConfigurationFolder() / "TSMCnfg.XML");
+  std::filesystem::remove(m_profile.placementFolder / "TSMCnfg.XML");
   hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
   hostsim::SetCondition(kCondition, true);
   RunHandshake();

@@ -65,10 +65,10 @@ protected:
   }
 
   std::string MessageFile(const std::string& checksum) const {
-    return ReadFile(m_profile.MessagesFolder() / (checksum + "WebTSMFile.xmf"));
+    return ReadBytes(m_profile.messagesFolder / (checksum + "WebTSMFile.xmf")).value_or("");
   }
 
-  bool NoMessageFile() const { return std::filesystem::is_empty(m_profile.MessagesFolder()); }
+  bool NoMessageFile() const { return std::filesystem::is_empty(m_profile.messagesFolder); }
 
   LocalHttpServer m_server;
 };
@@ -156,7 +156,7 @@ TEST_F(EndToEndTest, ASlowlyTrickledBodyIsReadWhole) {
     ASSERT_TRUE(RunUntilLogLines(2)) << ::testing::PrintToString(hostsim::LogTexts());
     EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
     EXPECT_EQ(Filler(MessageFile("body")), Filler(answer.body));
-    std::filesystem::remove(m_profile.MessagesFolder() / "bodyWebTSMFile.xmf");
+    std::filesystem::remove(m_profile.messagesFolder / "bodyWebTSMFile.xmf");
   }
 }
 

@@ -40,13 +40,13 @@ void WorkerTest::StartExchange(const char* url) {
 }
 
 std::string WorkerTest::MessageFile(const std::string& checksum) const {
-  return ReadFile(m_profile.MessagesFolder() / (checksum + "WebTSMFile.xmf"));
+  return ReadBytes(m_profile.messagesFolder / (checksum + "WebTSMFile.xmf")).value_or("");
 }
 
 std::size_t WorkerTest::MessageFileCount() const {
   std::size_t count = 0;
   for ([[maybe_unused]] const auto& entry :
-       std::filesystem::directory_iterator(m_profile.MessagesFolder())) {
+       std::filesystem::directory_iterator(m_profile.messagesFolder)) {
     ++count;
   }
   return count;
