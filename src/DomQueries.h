@@ -1,0 +1,25 @@
+// The DOM steps that the request and answer documents share: XPath selection and attribute
+// text. Every failing call raises _com_error with its HRESULT; a missing object where one
+// is required raises E_POINTER.
+#pragma once
+
+#include "TString.h"
+#include "platform/Win32Api.h"
+
+namespace corvane {
+
+// Raises _com_error carrying the result when it is a failure.
+void RaiseOnFailure(HRESULT result);
+
+void SetXPathSelection(IXMLDOMDocument2* document);
+IXMLDOMElementPtr DocumentElement(IXMLDOMDocument2* document);
+
+// The first node matching the query from the context node, or an empty pointer.
+IXMLDOMNodePtr SelectSingleNode(IXMLDOMNode* context, const char* query);
+// Every node matching the query from the context node; never empty.
+IXMLDOMNodeListPtr SelectNodes(IXMLDOMNode* context, const char* query);
+
+// The node's text in the ANSI code page.
+Util::TString NodeText(IXMLDOMNode* node);
+
+}  // namespace corvane
