@@ -1,6 +1,7 @@
 // The DOMDocument60 object: loading, the parse error, the selection properties, and the
 // document node's own IXMLDOMNode methods.
 #include "MsXmlNodeMethods.h"
+#include "platform/MsXmlSupport.h"
 
 namespace msxml {
 
@@ -141,3 +142,9 @@ HRESULT CreateDomDocument60(REFIID riid, void** object) {
     return hr;
   });
 }
+
+namespace {
+// CoCreateInstance(CLSID_DOMDocument60, ...) finds the document through this registration.
+[[maybe_unused]] const bool g_registered =
+    PlatformRegisterClass(CLSID_DOMDocument60, &CreateDomDocument60);
+}  // namespace

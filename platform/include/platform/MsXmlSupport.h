@@ -1,7 +1,7 @@
 // MSXML 6 identifiers and owning pointer typedefs on both targets: the DOMDocument60 class
 // id, IID_IXMLDOMDocument2, and IXMLDOMDocument2Ptr, IXMLDOMDocumentPtr, IXMLDOMNodePtr,
-// IXMLDOMNodeListPtr, IXMLDOMParseErrorPtr. mingw-w64's headers and import libraries lack
-// the first two and its comdefsp.h declares none of the typedefs.
+// IXMLDOMElementPtr, IXMLDOMNodeListPtr, IXMLDOMParseErrorPtr. mingw-w64's headers and
+// import libraries lack the first two and its comdefsp.h declares none of the typedefs.
 // Create documents with CoCreateInstance(CLSID_DOMDocument60, nullptr, CLSCTX_INPROC_SERVER,
 // IID_IXMLDOMDocument2, ...) on both targets.
 #pragma once
@@ -15,6 +15,7 @@ extern "C" const CLSID CLSID_DOMDocument60;  // platform/windows/MsXmlGuids.cpp;
 
 __CRT_UUID_DECL(IXMLDOMNode, 0x2933bf80, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMDocument, 0x2933bf81, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
+__CRT_UUID_DECL(IXMLDOMElement, 0x2933bf86, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMNodeList, 0x2933bf82, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMDocument2, 0x2933bf95, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMParseError, 0x3efaa426, 0x272f, 0x11d2, 0x83, 0x6f, 0x00, 0x00, 0xf8, 0x7a, 0x77, 0x82)
@@ -30,6 +31,7 @@ inline constexpr IID IID_IXMLDOMDocument2 = IXMLDOMDocument2::iid;
 
 _COM_SMARTPTR_TYPEDEF(IXMLDOMNode, __uuidof(IXMLDOMNode));
 _COM_SMARTPTR_TYPEDEF(IXMLDOMDocument, __uuidof(IXMLDOMDocument));
+_COM_SMARTPTR_TYPEDEF(IXMLDOMElement, __uuidof(IXMLDOMElement));
 _COM_SMARTPTR_TYPEDEF(IXMLDOMNodeList, __uuidof(IXMLDOMNodeList));
 _COM_SMARTPTR_TYPEDEF(IXMLDOMDocument2, __uuidof(IXMLDOMDocument2));
 _COM_SMARTPTR_TYPEDEF(IXMLDOMParseError, __uuidof(IXMLDOMParseError));
