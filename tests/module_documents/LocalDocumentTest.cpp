@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{"UnclosedRoot", "<TSMConfiguration>\n<A/>\n", 3},
                       MalformedCase{"TextOnly", "not xml at all", 1},
                       MalformedCase{"TwoRoots", "<A/>\n<B/>", 2}),
-    [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<MalformedCase>& testParam) { return testParam.param.name; });
 
 TEST_F(LocalDocumentTest, ParseErrorCarriesTheSourceLineText) {
   profile.WritePlacementConfiguration("<TSMConfiguration>\n<Broken attr=novalue/>\n</TSMConfiguration>");

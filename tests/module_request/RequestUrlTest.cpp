@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"CaseOfElementNamesMatters",
                 "<tsmconfiguration><WebTSMPlacementConfiguration url='x'/></tsmconfiguration>", ""},
         UrlCase{"MalformedFile", "<TSMConfiguration><WebTSMPlacementConfiguration url='x'>", ""}),
-    [](const ::testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<UrlCase>& testParam) { return testParam.param.name; });
 
 TEST_F(RequestUrlTest, MissingFileGivesEmptyUrlWithoutLogLine) {
   EXPECT_EQ(Build(), "");

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "<WebControlMessage Userpref_CheckSum='1234'><NoOperation/><Messages/>"
                      "</WebControlMessage>",
                      true, false}),
-    [](const ::testing::TestParamInfo<ResponseCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ResponseCase>& testParam) { return testParam.param.name; });
 
 TEST(ResponseFactoryTest, FailedDocumentCreationRaisesPointerErrorAndStoresNothing) {
   HostProfile profile;
