@@ -7,6 +7,10 @@
 
 #include "HostProfile.h"
 
+#ifndef _WIN32
+#  include "platform/linux/PlatformTestSupport.h"
+#endif
+
 namespace {
 
 using corvane_test::HostProfile;
@@ -98,6 +102,22 @@ TEST_F(LocalDocumentTest, TwoLoadsGiveIndependentDocuments) {
   ASSERT_TRUE(second);
   EXPECT_NE(first.GetInterfacePtr(), second.GetInterfacePtr());
 }
+
+#ifndef _WIN32
+// The thread stays initialised after every load that read its file, so that the returned
+// document stays usable; a missing file leaves COM alone.
+TEST_F(LocalDocumentTest, EveryLoadThatReadsItsFileInitialisesComOnceMore) {
+  const int before = PlatformComInitCount();
+  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(PlatformComInitCount(), before);
+  profile.WritePlacementConfiguration("<TSMConfiguration/>");
+  EXPECT_TRUE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(PlatformComInitCount(), before + 1);
+  profile.WritePlacementConfiguration("<broken");
+  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(PlatformComInitCount(), before + 2);
+}
+#endif
 
 struct MalformedCase {
   const char* name;
