@@ -132,9 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, GateTest,
     ::testing::Combine(::testing::ValuesIn(kGateCases),
                        ::testing::Values(Entry::InvokeWebTsm, Entry::OnFirstTimeSetup)),
-    [](const auto& info) {
-      return std::string(std::get<GateCase>(info.param).name) +
-             (std::get<Entry>(info.param) == Entry::InvokeWebTsm ? "_Invoke" : "_Setup");
+    [](const auto& paramInfo) {
+      return std::string(std::get<GateCase>(paramInfo.param).name) +
+             (std::get<Entry>(paramInfo.param) == Entry::InvokeWebTsm ? "_Invoke" : "_Setup");
     });
 
 class EntryTest : public ModuleTest {};

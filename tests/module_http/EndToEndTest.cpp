@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BodyCase{"TwentyFiveReads", Plain(25 * kChunk), kHugeLine},
                       BodyCase{"Chunked", Chunked(5 * kChunk), kSavedLine},
                       BodyCase{"ServerError", Plain(3 * kChunk, 500), kSavedLine}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(EndToEndTest, ASlowlyTrickledBodyIsReadWhole) {
   for (const bool chunked : {false, true}) {
@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, UnreachableTest,
                          ::testing::Values(UnreachableCase{"Refused", kRefusedUrl},
                                            UnreachableCase{"UnknownName",
                                                            "http://corvane-test.invalid/x"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(EndToEndTest, GoingToTheBackgroundInTheMiddleOfATransferEndsIt) {
   HttpAnswer answer = Trickled(8 * kChunk, true);

@@ -14,6 +14,18 @@ using ::testing::IsEmpty;
 
 constexpr DWORD kExchangeFlags = 0x84400300;
 
+fake_wininet::Script Failing(std::optional<DWORD> fake_wininet::Script::*step, DWORD error) {
+  fake_wininet::Script script;
+  script.*step = error;
+  return script;
+}
+
+fake_wininet::Script SendingAtOnce() {
+  fake_wininet::Script script;
+  script.sendSucceedsAtOnce = true;
+  return script;
+}
+
 class SessionTest : public WorkerTest {};
 
 TEST_F(SessionTest, SendsOneAsynchronousGetWithoutHeadersOrBody) {
@@ -113,26 +125,26 @@ const std::vector<std::string> kAllSteps = {"InternetOpenA", "InternetSetStatusC
 INSTANTIATE_TEST_SUITE_P(
     Steps, FailureTest,
     ::testing::Values(
-        FailureCase{"Session", {.openFails = 8}, "InternetOpen failed, error   --> 8",
+        FailureCase{"Session", Failing(&fake_wininet::Script::openFails, 8), "InternetOpen failed, error   --> 8",
                     {"InternetOpenA"}},
-        FailureCase{"Callback", {.setCallbackFails = 87},
+        FailureCase{"Callback", Failing(&fake_wininet::Script::setCallbackFails, 87),
                     "InternetSetStatusCallback failed, error   --> 87",
                     {"InternetOpenA", "InternetSetStatusCallback"}},
-        FailureCase{"Connection", {.connectFails = 12029}, "InternetConnect failed, error --> 12029",
+        FailureCase{"Connection", Failing(&fake_wininet::Script::connectFails, 12029), "InternetConnect failed, error --> 12029",
                     {"InternetOpenA", "InternetSetStatusCallback", "InternetConnectA"}},
-        FailureCase{"ConnectionPending", {.connectFails = 997}, nullptr, kAllSteps},
-        FailureCase{"Request", {.openRequestFails = 12005},
+        FailureCase{"ConnectionPending", Failing(&fake_wininet::Script::connectFails, 997), nullptr, kAllSteps},
+        FailureCase{"Request", Failing(&fake_wininet::Script::openRequestFails, 12005),
                     "HttpOpenRequest failed, error --> 12005",
                     {"InternetOpenA", "InternetSetStatusCallback", "InternetConnectA",
                      "HttpOpenRequestA"}},
-        FailureCase{"RequestPending", {.openRequestFails = 997}, nullptr, kAllSteps},
-        FailureCase{"Send", {.sendFails = 12007}, "HttpSendRequest failed, error  --> 12007",
+        FailureCase{"RequestPending", Failing(&fake_wininet::Script::openRequestFails, 997), nullptr, kAllSteps},
+        FailureCase{"Send", Failing(&fake_wininet::Script::sendFails, 12007), "HttpSendRequest failed, error  --> 12007",
                     kAllSteps},
-        FailureCase{"SendAtOnce", {.sendSucceedsAtOnce = true}, nullptr, kAllSteps}),
-    [](const auto& info) { return std::string(info.param.name); });
+        FailureCase{"SendAtOnce", SendingAtOnce(), nullptr, kAllSteps}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(SessionTest, APendingConnectionLeavesANullHandleThatTheRequestUses) {
-  fake_wininet::SetScript({.connectFails = ERROR_IO_PENDING});
+  fake_wininet::SetScript(Failing(&fake_wininet::Script::connectFails, ERROR_IO_PENDING));
   Worker().SendRequestAndGetResponse("http://service.test/x");
   ASSERT_EQ(fake_wininet::Calls().requests.size(), 1u);
   EXPECT_EQ(fake_wininet::Calls().requests[0].connection, nullptr);
@@ -182,7 +194,7 @@ TEST_F(SessionTest, ClosingClosesRequestConnectionThenSessionAfterRemovingTheCal
 }
 
 TEST_F(SessionTest, ANewExchangeFirstClosesWhatAnEarlierOneLeftOpen) {
-  fake_wininet::SetScript({.sendFails = 12007});
+  fake_wininet::SetScript(Failing(&fake_wininet::Script::sendFails, 12007));
   Worker().SendRequestAndGetResponse("http://service.test/first");
   ASSERT_EQ(fake_wininet::OpenHandles().size(), 3u) << "a failed send leaves the exchange open";
   fake_wininet::SetScript({});
