@@ -1,7 +1,8 @@
 // The xml property: a node's markup with its content, as MSXML writes it. Attribute values
 // stand in double quotes, markup characters are escaped, other characters (non-ASCII
-// included) are written as they are. Where white-space-only text was removed on loading, a
-// line break (CR LF) and one tab per nesting level below the serialised node stand in for it.
+// included) are written as they are, and line breaks in content are written as CR LF. Where
+// white-space-only text was removed on loading, a line break and one tab per nesting level
+// below the serialised node stand in for it.
 #include "MsXmlTree.h"
 
 namespace msxml {
@@ -71,7 +72,7 @@ private:
     m_out += Utf16FromXmlChars(pi->name);
     if (pi->content != nullptr && *pi->content != 0) {
       m_out += u' ';
-      m_out += Utf16FromXmlChars(pi->content);
+      Content(Utf16FromXmlChars(pi->content));
     }
     m_out += u"?>";
   }
@@ -86,8 +87,18 @@ private:
 
   void Wrapped(std::u16string_view open, const xmlChar* content, std::u16string_view close) {
     m_out += open;
-    m_out += Utf16FromXmlChars(content);
+    Content(Utf16FromXmlChars(content));
     m_out += close;
+  }
+
+  void Content(std::u16string_view text) {
+    for (const char16_t c : text) {
+      if (c == u'\n') {
+        m_out += u"\r\n";
+      } else {
+        m_out += c;
+      }
+    }
   }
 
   void LineBreak(int depth) {
@@ -105,7 +116,7 @@ private:
         case u'>': m_out += u"&gt;"; break;
         case u'\r': m_out += u"&#xD;"; break;
         case u'"': m_out += inAttribute ? u"&quot;" : u"\""; break;
-        case u'\n': m_out += inAttribute ? u"&#xA;" : u"\n"; break;
+        case u'\n': m_out += inAttribute ? u"&#xA;" : u"\r\n"; break;
         case u'\t': m_out += inAttribute ? u"&#x9;" : u"\t"; break;
         default: m_out += c; break;
       }
