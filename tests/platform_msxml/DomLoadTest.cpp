@@ -70,10 +70,16 @@ TEST_F(DomTest, LoadingAgainReplacesTheTree) {
 }
 
 TEST_F(DomTest, LoneSurrogateIsNotWellFormed) {
-  const Bstr text = RawUtf16(u"<a>\xD800</a>");
+  const Bstr text = RawUtf16(u"<a>\n<b>x\xD800</b></a>");
   VARIANT_BOOL loaded = VARIANT_TRUE;
   EXPECT_EQ(m_document->loadXML(text.get(), &loaded), S_FALSE);
   EXPECT_EQ(loaded, VARIANT_FALSE);
+  LONG line = -1;
+  LONG position = -1;
+  EXPECT_EQ(ParseError()->get_line(&line), S_OK);
+  EXPECT_EQ(ParseError()->get_linepos(&position), S_OK);
+  EXPECT_EQ(line, PlatformExpectation(2, 0));
+  EXPECT_EQ(position, PlatformExpectation(5, 0));
 }
 
 TEST_F(DomTest, SuccessfulLoadLeavesNoParseError) {
