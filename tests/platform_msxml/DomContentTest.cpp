@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"CommentsDoNotCount", "<a>x<!--no-->y</a>", "/a", "xy"},
         TextCase{"ElementTextLosesOuterWhiteSpace", "<a>\n  padded  \n</a>", "/a", "padded"},
         TextCase{"ElementWithoutText", "<a><b/></a>", "/a", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 struct XmlCase {
   const char* name;
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "<m><![CDATA[x<y]]><!--c--></m>"},
         XmlCase{"NamespaceDeclarationKept", "<a><p:m xmlns:p=\"urn:p\" p:x=\"1\"/></a>", "/a/*",
                 "<p:m xmlns:p=\"urn:p\" p:x=\"1\"/>"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(DomTest, LineBreakInsideTextIsKept) {
   const IXMLDOMElementPtr root = LoadRoot("<a><m>line one\r\nline two\nthree</m></a>");

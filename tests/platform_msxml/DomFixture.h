@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Win32Api.h"
 
@@ -23,8 +24,10 @@ class Bstr {
 public:
   Bstr() = default;
   explicit Bstr(std::string_view utf8);
+  Bstr(Bstr&& other) noexcept : m_text(std::exchange(other.m_text, nullptr)) {}
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
+  Bstr& operator=(Bstr&&) = delete;
   ~Bstr() { SysFreeString(m_text); }
 
   BSTR get() const { return m_text; }
@@ -38,6 +41,14 @@ public:
 
 private:
   BSTR m_text = nullptr;
+};
+
+// Names a parameterised case after the `name` field of its parameter.
+struct CaseName {
+  template <class Param>
+  std::string operator()(const ::testing::TestParamInfo<Param>& info) const {
+    return info.param.name;
+  }
 };
 
 // A BSTR holding UTF-16 code units as they are, lone surrogates included.

@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"CommentsAndInstructionsAroundRoot", "<!--c--><?pi x?><a/><!--d-->", S_OK},
         LoadCase{"DeclaredPrefix", "<a xmlns:p=\"urn:p\"><p:b/></a>", S_OK},
         LoadCase{"CharacterReferences", "<a>&#233;&#x41;&lt;&amp;</a>", S_OK}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     NotWellFormed, LoadXml,
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"DuplicateAttribute", "<a x=\"1\" x=\"2\"/>", S_FALSE},
                       LoadCase{"BareAmpersand", "<a>A & B</a>", S_FALSE},
                       LoadCase{"UnquotedAttribute", "<a x=1/>", S_FALSE}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(DomTest, FailedLoadEmptiesTheDocumentThatWasLoadedBefore) {
   ASSERT_EQ(Load("<a><b/></a>"), S_OK);
@@ -110,7 +110,9 @@ TEST_F(DomTest, ParseErrorLocatesAMismatchedEndTag) {
   static_cast<void>(error->get_srcText(source.out()));
   EXPECT_LT(code, 0);
   EXPECT_EQ(line, expected.line);
-  if (expected.linePositionKnown) EXPECT_GT(position, 0);
+  if (expected.linePositionKnown) {
+    EXPECT_GT(position, 0);
+  }
   EXPECT_FALSE(reason.Utf8().empty());
   EXPECT_EQ(source.Utf8(), expected.sourceText);
 }

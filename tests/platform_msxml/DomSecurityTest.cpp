@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\"> %p;]><a/>"},
         HostileCase{"EntityInAttribute", "<!DOCTYPE a [<!ENTITY x SYSTEM \"",
                     "\">]><a v=\"&x;\"/>"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // Nested internal entities would expand to a billion characters if a DTD were honoured.
 TEST_F(DomTest, EntityExpansionBombIsRefusedOrBounded) {
@@ -119,8 +119,12 @@ TEST_F(DomTest, EntityExpansionBombIsRefusedOrBounded) {
       "<!ENTITY l7 \"&l6;&l6;&l6;&l6;&l6;&l6;&l6;&l6;&l6;&l6;\">"
       "<!ENTITY l8 \"&l7;&l7;&l7;&l7;&l7;&l7;&l7;&l7;&l7;&l7;\">]><a>&l8;</a>";
   const HRESULT hr = Load(bomb);
-  if (!kWine) EXPECT_EQ(hr, S_FALSE);
-  if (hr == S_OK) EXPECT_LT(Text(m_document).size(), 1'000'000U);
+  if (!kWine) {
+    EXPECT_EQ(hr, S_FALSE);
+  }
+  if (hr == S_OK) {
+    EXPECT_LT(Text(m_document).size(), 1'000'000U);
+  }
 }
 
 }  // namespace

@@ -57,7 +57,9 @@ TEST_P(SelectSingleNode, FindsTheFirstMatchFromTheContextNode) {
   const IXMLDOMNodePtr context = SelectOne(root, c.context);
   ASSERT_TRUE(context);
   const IXMLDOMNodePtr match = SelectOne(context, c.query, c.expectedText ? S_OK : S_FALSE);
-  if (c.expectedText != nullptr && match) EXPECT_EQ(Text(match), c.expectedText);
+  if (c.expectedText != nullptr && match) {
+    EXPECT_EQ(Text(match), c.expectedText);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         SelectCase{"ParentStep", "WebTSMPlacementConfiguration/AceVariableList", "../@url",
                    "http://first"},
         SelectCase{"Descendants", ".", "//AceVariable[@name='three']/@name", "three"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(DomTest, SelectNodesGivesAllMatchesInDocumentOrder) {
   const IXMLDOMElementPtr root = LoadRoot(kConfiguration);
@@ -162,8 +164,8 @@ TEST_F(DomTest, SelectionNamespacesBindPrefixesForQueries) {
 }
 
 struct PropertyCase {
-  const char* label;
   const char* name;
+  const char* property;
   const char* value;
   HRESULT expected;
 };
@@ -171,7 +173,7 @@ struct PropertyCase {
 class SetProperty : public DomTest, public ::testing::WithParamInterface<PropertyCase> {};
 
 TEST_P(SetProperty, AcceptsOnlyWhatItSupports) {
-  const Bstr name(GetParam().name);
+  const Bstr name(GetParam().property);
   const Bstr text(GetParam().value);
   VARIANT value;
   VariantInit(&value);
@@ -190,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                      S_OK},
         PropertyCase{"BrokenNamespaceList", "SelectionNamespaces", "xmlns:c=", E_FAIL},
         PropertyCase{"MarkupInNamespaceList", "SelectionNamespaces", "xmlns:c='u'/><x", E_FAIL}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseName());
 
 struct BadQueryCase {
   const char* name;
@@ -215,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
     Queries, BadQuery,
     ::testing::Values(BadQueryCase{"Syntax", "/a/["}, BadQueryCase{"NotANodeSet", "count(/a)"},
                       BadQueryCase{"UnboundPrefix", "/x:a"}, BadQueryCase{"Empty", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(DomTest, QueryWithALoneSurrogateFails) {
   const IXMLDOMElementPtr root = LoadRoot("<a/>");
@@ -223,7 +225,9 @@ TEST_F(DomTest, QueryWithALoneSurrogateFails) {
   const Bstr query = RawUtf16(u"/a[@x='\xDC00']");
   IXMLDOMNodePtr node;
   const HRESULT hr = root->selectSingleNode(query.get(), &node);
-  if (!kWine) EXPECT_TRUE(FAILED(hr));
+  if (!kWine) {
+    EXPECT_TRUE(FAILED(hr));
+  }
   EXPECT_FALSE(node);
 }
 

@@ -80,7 +80,7 @@ class _bstr_t {
   // Frees the current text and returns the slot for an out-parameter.
   BSTR* GetAddress();
   void Attach(BSTR text);
-  BSTR Detach() noexcept;
+  BSTR Detach();
   void Assign(BSTR text);
 
  private:

@@ -1,0 +1,9 @@
+// The COM support classes of the target: the SDK's comdef.h on Windows, ours on Linux.
+#pragma once
+
+#ifdef _WIN32
+#  include <windows.h>
+#  include <comdef.h>
+#else
+#  include "platform/linux/ComSupport.h"
+#endif
