@@ -135,10 +135,11 @@ TEST_F(HandshakeTest, AnActiveConnectionSendsTheRequest) {
 }
 
 TEST_F(HandshakeTest, WithoutAnIniFileTheRequestIsStillSent) {
-  hostsim::SetDataIniFileName(std::nullopt);
   hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
   hostsim::SetCondition(kCondition, true);
-  RunHandshake();
+  m_module.InvokeWebTsm();
+  hostsim::SetDataIniFileName(std::nullopt);  // gone by the time the handshake runs
+  ASSERT_EQ(hostsim::RunPendingMessages(), 1u);
   EXPECT_THAT(CheckSumReads(), IsEmpty());
   EXPECT_THAT(hostsim::LogTexts(), ElementsAre("Sending the TSM request"));
   WaitForTheExchangeToEnd();
