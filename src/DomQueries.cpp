@@ -13,24 +13,18 @@ void RequireObject(const void* object) {
 
 }  // namespace
 
-void RaiseOnFailure(HRESULT result) {
-  if (FAILED(result)) {
-    _com_issue_error(result);
-  }
-}
-
 void SetXPathSelection(IXMLDOMDocument2* document) {
   RequireObject(document);
   const ATL::CComBSTR name = NarrowToBstr("SelectionLanguage");
   const ATL::CComBSTR language = NarrowToBstr("XPath");
   const ATL::CComVariant value(language.m_str);
-  RaiseOnFailure(document->setProperty(name.m_str, value));
+  RaiseOnFailure(document->setProperty(name.m_str, value), document);
 }
 
 IXMLDOMElementPtr DocumentElement(IXMLDOMDocument2* document) {
   RequireObject(document);
   IXMLDOMElementPtr root;
-  RaiseOnFailure(document->get_documentElement(&root));
+  RaiseOnFailure(document->get_documentElement(&root), document);
   RequireObject(root.GetInterfacePtr());
   return root;
 }
@@ -39,7 +33,7 @@ IXMLDOMNodePtr SelectSingleNode(IXMLDOMNode* context, const char* query) {
   RequireObject(context);
   const ATL::CComBSTR path = NarrowToBstr(query);
   IXMLDOMNodePtr node;
-  RaiseOnFailure(context->selectSingleNode(path.m_str, &node));
+  RaiseOnFailure(context->selectSingleNode(path.m_str, &node), context);
   return node;
 }
 
@@ -47,7 +41,7 @@ IXMLDOMNodeListPtr SelectNodes(IXMLDOMNode* context, const char* query) {
   RequireObject(context);
   const ATL::CComBSTR path = NarrowToBstr(query);
   IXMLDOMNodeListPtr nodes;
-  RaiseOnFailure(context->selectNodes(path.m_str, &nodes));
+  RaiseOnFailure(context->selectNodes(path.m_str, &nodes), context);
   RequireObject(nodes.GetInterfacePtr());
   return nodes;
 }
@@ -55,7 +49,7 @@ IXMLDOMNodeListPtr SelectNodes(IXMLDOMNode* context, const char* query) {
 Util::TString NodeText(IXMLDOMNode* node) {
   RequireObject(node);
   ATL::CComBSTR text;
-  RaiseOnFailure(node->get_text(&text));
+  RaiseOnFailure(node->get_text(&text), node);
   return Util::TString(static_cast<const WCHAR*>(text.m_str));
 }
 

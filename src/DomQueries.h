@@ -8,8 +8,14 @@
 
 namespace corvane {
 
-// Raises _com_error carrying the result when it is a failure.
-void RaiseOnFailure(HRESULT result);
+// Raises _com_error carrying a failing result, with the error information the object gives
+// for the interface when it supports any.
+template <typename Interface>
+void RaiseOnFailure(HRESULT result, Interface* object) {
+  if (FAILED(result)) {
+    _com_issue_errorex(result, object, __uuidof(Interface));
+  }
+}
 
 void SetXPathSelection(IXMLDOMDocument2* document);
 IXMLDOMElementPtr DocumentElement(IXMLDOMDocument2* document);

@@ -38,10 +38,10 @@ Util::TString CorvaneConfiguration::BuildRequestURL() {
   m_requestUrl += "?";
 
   LONG count = 0;
-  corvane::RaiseOnFailure(variables->get_length(&count));
+  corvane::RaiseOnFailure(variables->get_length(&count), variables.GetInterfacePtr());
   for (LONG position = 0; position < count; ++position) {
     IXMLDOMNodePtr variable;
-    corvane::RaiseOnFailure(variables->nextNode(&variable));
+    corvane::RaiseOnFailure(variables->nextNode(&variable), variables.GetInterfacePtr());
     if (!variable) {
       continue;
     }

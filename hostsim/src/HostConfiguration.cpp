@@ -69,6 +69,7 @@ void ResetConfiguration() {
     configuration.baseDirectory = DefaultBaseDirectory();
   }
   configuration.domFactoryResult = S_OK;
+  configuration.domDocumentsCreated = 0;
 }
 
 }  // namespace hostsim::detail

@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"UserPrefCountry", Source::Evaluator},
                       NameCase{"Userpre", Source::Evaluator},
                       NameCase{"", Source::Evaluator}),
-    [](const ::testing::TestParamInfo<NameCase>& info) {
-      const std::string name = info.param.name;
+    [](const ::testing::TestParamInfo<NameCase>& testParam) {
+      const std::string name = testParam.param.name;
       return name.empty() ? std::string("EmptyName") : name;
     });
 

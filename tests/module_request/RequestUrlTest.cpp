@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"EmptyUrl", Placement("", "<AceVariable name='a'/>"), "?a=1"},
         UrlCase{"UrlWithQueryGetsSecondQuestionMark",
                 Placement(kU + "?x=1", "<AceVariable name='a'/>"), kU + "?x=1?a=1"},
-        UrlCase{"UrlTextIsNotEncoded", Placement("http://h/a b&c", "<AceVariable name='a'/>"),
+        UrlCase{"UrlTextIsNotEncoded", Placement("http://h/a b&amp;c", "<AceVariable name='a'/>"),
                 "http://h/a b&c?a=1"},
         UrlCase{"VariableNamedTwiceGivesTwoPairs",
                 Placement(kU, "<AceVariable name='a'/><AceVariable name='a' parameterName='again'/>"),
@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"CaseOfElementNamesMatters",
                 "<tsmconfiguration><WebTSMPlacementConfiguration url='x'/></tsmconfiguration>", ""},
         UrlCase{"MalformedFile", "<TSMConfiguration><WebTSMPlacementConfiguration url='x'>", ""}),
-    [](const ::testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<UrlCase>& testParam) { return testParam.param.name; });
 
 TEST_F(RequestUrlTest, MissingFileGivesEmptyUrlWithoutLogLine) {
   EXPECT_EQ(Build(), "");

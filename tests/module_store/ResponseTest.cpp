@@ -1,11 +1,16 @@
 // The service's answer: which answers store a message set and which leave everything as it was.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 
 #include "HostProfile.h"
 #include "StoreExpectations.h"
+
+#ifndef _WIN32
+#  include "platform/linux/PlatformTestSupport.h"
+#endif
 
 namespace {
 
@@ -27,7 +32,13 @@ protected:
 
 TEST_P(ResponseTest, StoresOnlyAMessageSetWithItsCheckSum) {
   profile.RecordCheckSum("previous");
+#ifndef _WIN32
+  const int comBefore = PlatformComInitCount();
+#endif
   ASSERT_NO_THROW(Worker().ProcessResponse(GetParam().body.c_str()));
+#ifndef _WIN32
+  EXPECT_EQ(PlatformComInitCount(), comBefore);
+#endif
 
   if (GetParam().stored) {
     EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
@@ -76,11 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "<WebControlMessage Userpref_CheckSum='1234'><NoOperation/><Messages/>"
                      "</WebControlMessage>",
                      true, false}),
-    [](const ::testing::TestParamInfo<ResponseCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ResponseCase>& testParam) { return testParam.param.name; });
 
 TEST(ResponseFactoryTest, FailedDocumentCreationRaisesPointerErrorAndStoresNothing) {
   HostProfile profile;
   hostsim::SetDomFactoryResult(REGDB_E_CLASSNOTREG);
+#ifndef _WIN32
+  const int comBefore = PlatformComInitCount();
+#endif
   try {
     Worker().ProcessResponse(
         "<WebControlMessage Userpref_CheckSum='1'><Messages/></WebControlMessage>");
@@ -90,6 +104,26 @@ TEST(ResponseFactoryTest, FailedDocumentCreationRaisesPointerErrorAndStoresNothi
   }
   EXPECT_TRUE(FilesIn(profile.messagesFolder).empty());
   EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
+#ifndef _WIN32
+  EXPECT_EQ(PlatformComInitCount(), comBefore);
+#endif
+}
+
+TEST(ResponseRepetitionTest, ManyAnswersLeaveNoHostStringsBehind) {
+  HostProfile profile;
+  const std::string stored =
+      "<WebControlMessage Userpref_CheckSum='7'><Messages><M>x</M></Messages></WebControlMessage>";
+  const std::string refused = "<WebControlMessage Userpref_CheckSum='../7'><Messages/></WebControlMessage>";
+  Worker().ProcessResponse(stored.c_str());
+  const std::uint64_t liveBefore = hostsim::GetMemoryStats().liveBlocks;
+  for (int round = 0; round < 300; ++round) {
+    Worker().ProcessResponse(stored.c_str());
+    Worker().ProcessResponse(refused.c_str());
+    Worker().ProcessResponse("<broken");
+    hostsim::ClearLog();
+  }
+  EXPECT_EQ(hostsim::GetMemoryStats().liveBlocks, liveBefore);
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"7WebTSMFile.xmf"});
 }
 
 }  // namespace
