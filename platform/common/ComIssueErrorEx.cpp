@@ -1,9 +1,5 @@
 #include "ComSupportHeaders.h"
 
-#ifdef _WIN32
-_COM_SMARTPTR_TYPEDEF(ISupportErrorInfo, __uuidof(ISupportErrorInfo));  // comdefsp.h lacks it
-#endif
-
 // Raises hr as _com_error, with the thread's error object when the failing object says it
 // supports error information for the interface that failed.
 void WINAPI _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID riid) {

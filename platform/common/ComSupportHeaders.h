@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #  include <windows.h>
 #  include <comdef.h>
+#  include "platform/MsXmlSupport.h"  // the COM basics' pointer typedefs
 #else
 #  include "platform/linux/ComSupport.h"
 #endif

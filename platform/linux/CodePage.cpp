@@ -30,7 +30,7 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int outCount) {
 }
 
 std::size_t InputLength(int count, std::size_t (*measure)(const void*), const void* text) {
-  return count == -1 ? measure(text) + 1 : static_cast<std::size_t>(count);
+  return count < 0 ? measure(text) + 1 : static_cast<std::size_t>(count);
 }
 
 std::size_t MeasureNarrow(const void* text) { return std::strlen(static_cast<const char*>(text)); }
@@ -39,7 +39,7 @@ std::size_t MeasureWide(const void* text) {
 }
 
 bool BadLengths(const void* in, int inCount, const void* out, int outCount) {
-  return in == nullptr || inCount == 0 || inCount < -1 || outCount < 0 ||
+  return in == nullptr || inCount == 0 || outCount < 0 ||
          (outCount > 0 && out == nullptr) || (outCount > 0 && in == out);
 }
 

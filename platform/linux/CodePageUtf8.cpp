@@ -54,7 +54,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-// Each maximal subpart of an ill-formed sequence becomes one U+FFFD.
+// Each ill-formed sequence becomes one U+FFFD: a byte that cannot start a sequence, a lead
+// byte with the continuation bytes that follow it while the sequence can still be valid, or a
+// lead byte with a second byte that makes the sequence invalid.
 Decoded DecodeUtf8(std::string_view bytes, bool failOnInvalid) {
   Decoded result;
   result.text.reserve(bytes.size());
@@ -78,10 +80,15 @@ Decoded DecodeUtf8(std::string_view bytes, bool failOnInvalid) {
           break;
         }
         const auto next = static_cast<unsigned char>(bytes[i + taken]);
-        const unsigned char min = k == 1 ? info.secondMin : 0x80;
-        const unsigned char max = k == 1 ? info.secondMax : 0xBF;
-        if (next < min || next > max) {
+        if (next < 0x80 || next > 0xBF) {
           complete = false;
+          break;
+        }
+        // A continuation byte that makes the sequence overlong, a surrogate or too large is
+        // replaced together with its lead byte, as Windows does.
+        if (k == 1 && (next < info.secondMin || next > info.secondMax)) {
+          complete = false;
+          ++taken;
           break;
         }
         cp = (cp << 6) | (next & 0x3Fu);

@@ -115,6 +115,33 @@ ParseFailure FailureFrom(const ParseReport& report, std::u16string_view text) {
   return failure;
 }
 
+// The position of the first UTF-16 unit that is half of a surrogate pair without the other
+// half; libxml2 would stop there with a report of its own on stderr.
+std::optional<std::size_t> FirstLoneSurrogate(std::u16string_view text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char16_t unit = text[at];
+    if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+        text[at + 1] <= 0xDFFF) {
+      ++at;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      return at;
+    }
+  }
+  return std::nullopt;
+}
+
+ParseFailure InvalidCharacterAt(std::u16string_view text, std::size_t offset) {
+  const std::u16string_view before = text.substr(0, offset);
+  const std::size_t lastBreak = before.rfind(u'\n');
+  const std::size_t lineStart = lastBreak == std::u16string_view::npos ? 0 : lastBreak + 1;
+  ParseReport report;
+  report.failed = true;
+  report.message = "An invalid character was found in text content.";
+  report.line = static_cast<LONG>(std::count(before.begin(), before.end(), u'\n')) + 1;
+  report.column = static_cast<LONG>(offset - lineStart) + 1;
+  return FailureFrom(report, text);
+}
+
 ParseFailure TooLarge() {
   ParseFailure failure;
   failure.errorCode = kTooLarge;
@@ -187,6 +214,7 @@ std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text, bool pres
   static_assert(std::endian::native == std::endian::little, "UTF-16 text is read as UTF-16LE");
   InitialiseLibxml2Once();
   if (text.size() > static_cast<std::size_t>(INT_MAX) / sizeof(char16_t)) return TooLarge();
+  if (const auto offset = FirstLoneSurrogate(text)) return InvalidCharacterAt(text, *offset);
 
   std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlNewParserCtxt());
   if (parser == nullptr) throw std::bad_alloc();

@@ -14,8 +14,10 @@ public:
     return Query(riid, object, {&IID_IXMLDOMParseError});
   }
 
+  // S_FALSE with 0 after a successful load.
   HRESULT STDMETHODCALLTYPE get_errorCode(LONG* errorCode) override {
-    return Number(&ParseFailure::errorCode, errorCode);
+    const HRESULT hr = Number(&ParseFailure::errorCode, errorCode);
+    return SUCCEEDED(hr) && !m_failure ? S_FALSE : hr;
   }
 
   // Text loaded from memory has no URL.

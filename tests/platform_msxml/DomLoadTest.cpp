@@ -8,16 +8,18 @@ struct LoadCase {
   const char* name;
   const char* text;
   HRESULT expected;
+  HRESULT expectedOnWine = expected;
 };
 
 class LoadXml : public DomTest, public ::testing::WithParamInterface<LoadCase> {};
 
 TEST_P(LoadXml, AnswersWithTheExpectedResultAndRootElement) {
   const LoadCase& c = GetParam();
-  EXPECT_EQ(Load(c.text), c.expected);
+  const HRESULT expected = PlatformExpectation(c.expected, c.expectedOnWine);
+  EXPECT_EQ(Load(c.text), expected);
   IXMLDOMElementPtr root;
-  EXPECT_EQ(m_document->get_documentElement(&root), c.expected);
-  EXPECT_EQ(static_cast<bool>(root), c.expected == S_OK);
+  EXPECT_EQ(m_document->get_documentElement(&root), expected);
+  EXPECT_EQ(static_cast<bool>(root), expected == S_OK);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -44,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"Unclosed", "<a><b/>", S_FALSE},
                       LoadCase{"TwoRoots", "<a/><b/>", S_FALSE},
                       LoadCase{"UndefinedEntity", "<a>&nbsp;</a>", S_FALSE},
-                      LoadCase{"UndeclaredPrefix", "<a><p:b/></a>", S_FALSE},
+                      // MSXML 6 refuses an undeclared prefix; Wine's MSXML accepts it.
+                      LoadCase{"UndeclaredPrefix", "<a><p:b/></a>", S_FALSE, S_OK},
                       LoadCase{"DuplicateAttribute", "<a x=\"1\" x=\"2\"/>", S_FALSE},
                       LoadCase{"BareAmpersand", "<a>A & B</a>", S_FALSE},
                       LoadCase{"UnquotedAttribute", "<a x=1/>", S_FALSE}),
@@ -67,10 +70,16 @@ TEST_F(DomTest, LoadingAgainReplacesTheTree) {
 }
 
 TEST_F(DomTest, LoneSurrogateIsNotWellFormed) {
-  const Bstr text = RawUtf16(u"<a>\xD800</a>");
+  const Bstr text = RawUtf16(u"<a>\n<b>x\xD800</b></a>");
   VARIANT_BOOL loaded = VARIANT_TRUE;
   EXPECT_EQ(m_document->loadXML(text.get(), &loaded), S_FALSE);
   EXPECT_EQ(loaded, VARIANT_FALSE);
+  LONG line = -1;
+  LONG position = -1;
+  EXPECT_EQ(ParseError()->get_line(&line), S_OK);
+  EXPECT_EQ(ParseError()->get_linepos(&position), S_OK);
+  EXPECT_EQ(line, PlatformExpectation(2, 0));
+  EXPECT_EQ(position, PlatformExpectation(5, 0));
 }
 
 TEST_F(DomTest, SuccessfulLoadLeavesNoParseError) {
@@ -78,7 +87,7 @@ TEST_F(DomTest, SuccessfulLoadLeavesNoParseError) {
   const IXMLDOMParseErrorPtr error = ParseError();
   LONG code = -1;
   LONG line = -1;
-  EXPECT_EQ(error->get_errorCode(&code), S_OK);
+  EXPECT_EQ(error->get_errorCode(&code), S_FALSE);
   EXPECT_EQ(error->get_line(&line), S_OK);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(line, 0);

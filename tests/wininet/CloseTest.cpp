@@ -83,10 +83,12 @@ TEST(Close, BeforeTheResponseArrives) {
   Exchange exchange(port, "/stall");
   exchange.Send();
   exchange.CloseAll();
-  // Nothing may arrive for handles that are gone, and the process must stay whole.
+#ifndef _WIN32
+  // Wine's WinINet still reports the abandoned transfer; the platform layer stays silent.
   const std::size_t count = exchange.recorder.Records().size();
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(exchange.recorder.Records().size(), count);
+#endif
 }
 
 #ifndef _WIN32
@@ -132,7 +134,8 @@ TEST(Close, FromInsideTheCallbackDoesNotDeadlock) {
 
 TEST(Callback, RemovedCallbackIsNeverCalledAgain) {
   REQUIRE_SERVER(port);
-  ReadTarget target;
+  // One target per read: with no callback the test cannot tell when a queued one is done.
+  ReadTarget targets[20];
   Exchange exchange(port, "/trickle/10/20");
   exchange.Send();
   INTERNET_ASYNC_RESULT result{};
@@ -141,7 +144,7 @@ TEST(Callback, RemovedCallbackIsNeverCalledAgain) {
   // its own, so remove that one.
   EXPECT_EQ(InternetSetStatusCallback(exchange.request, nullptr), &Recorder::Callback);
   const std::size_t count = exchange.recorder.Records().size();
-  for (int i = 0; i < 20; ++i) {
+  for (auto& target : targets) {
     target.Read(exchange.request, 16);
     std::this_thread::sleep_for(20ms);
   }
@@ -158,12 +161,15 @@ TEST(Api, InvalidHandlesAreRefused) {
             INTERNET_INVALID_STATUS_CALLBACK);
 }
 
+#ifndef _WIN32
+// Wine answers such a read with TRUE and nothing; the platform layer refuses it.
 TEST(Api, ReadBeforeSendIsRefused) {
   ReadTarget target;
   Exchange exchange(ClosedPort(), "/");
   EXPECT_FALSE(target.Read(exchange.request));
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_STATE);
 }
+#endif
 
 TEST(Api, SetStatusCallbackReturnsThePreviousOne) {
   HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
@@ -182,9 +188,12 @@ TEST(Options, TimeoutsHaveWinInetDefaultsAndAreInheritedWhenSet) {
   DWORD length = sizeof value;
   ASSERT_TRUE(InternetQueryOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &value, &length));
   EXPECT_EQ(value, 60000u);
+#ifndef _WIN32
+  // Wine answers the receive timeout on request handles only.
   length = sizeof value;
   ASSERT_TRUE(InternetQueryOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, &length));
   EXPECT_EQ(value, 30000u);
+#endif
 
   DWORD wanted = 1234;
   ASSERT_TRUE(InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &wanted, sizeof wanted));

@@ -19,6 +19,13 @@ __CRT_UUID_DECL(IXMLDOMElement, 0x2933bf86, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0x
 __CRT_UUID_DECL(IXMLDOMNodeList, 0x2933bf82, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMDocument2, 0x2933bf95, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
 __CRT_UUID_DECL(IXMLDOMParseError, 0x3efaa426, 0x272f, 0x11d2, 0x83, 0x6f, 0x00, 0x00, 0xf8, 0x7a, 0x77, 0x82)
+
+// With GCC, comdefsp.h declares no pointer typedefs at all (USE___UUIDOF is 0): the COM basics'
+// ones are declared here; Linux declares them in ComSupport.h.
+_COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
+_COM_SMARTPTR_TYPEDEF(IErrorInfo, __uuidof(IErrorInfo));
+_COM_SMARTPTR_TYPEDEF(ICreateErrorInfo, __uuidof(ICreateErrorInfo));
+_COM_SMARTPTR_TYPEDEF(ISupportErrorInfo, __uuidof(ISupportErrorInfo));
 #else
 // The interfaces come from platform/linux/MsXml.h; each carries `static constexpr IID iid`.
 #  include "platform/linux/ComSupport.h"

@@ -26,4 +26,5 @@
 
 #include "platform/MsXmlSupport.h"
 #include "platform/AtlMfc.h"
+#include "platform/AfxInet.h"
 #include "platform/PathSeparator.h"

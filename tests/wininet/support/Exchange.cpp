@@ -1,8 +1,16 @@
 #include "Exchange.h"
 
 #include <algorithm>
+#include <deque>
 
 namespace {
+
+Recorder& NewRecorder() {
+  static std::mutex mutex;
+  static std::deque<Recorder> recorders;
+  std::lock_guard lock(mutex);
+  return recorders.emplace_back();
+}
 
 bool CarriesResult(DWORD status) {
   return status == INTERNET_STATUS_REQUEST_COMPLETE || status == INTERNET_STATUS_HANDLE_CREATED;
@@ -49,7 +57,8 @@ bool Recorder::WaitFor(DWORD status, std::size_t count, std::chrono::millisecond
   });
 }
 
-Exchange::Exchange(int port, const char* object, const char* server, DWORD flags) {
+Exchange::Exchange(int port, const char* object, const char* server, DWORD flags)
+    : recorder(NewRecorder()) {
   session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
                           INTERNET_FLAG_ASYNC);
   InternetSetStatusCallback(session, &Recorder::Callback);

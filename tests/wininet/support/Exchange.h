@@ -76,7 +76,8 @@ public:
   void CloseRequest();
   void CloseAll();
 
-  Recorder recorder;
+  // Never freed: Wine's WinINet may call back after the handles are closed.
+  Recorder& recorder;
   HINTERNET session = nullptr;
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;

@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #  include <winsock2.h>
+#  include <ws2tcpip.h>
 #else
 #  include <arpa/inet.h>
 #  include <netinet/in.h>

@@ -9,10 +9,11 @@
 // process first converts text, for example CORVANE_ACP=1252. An unusable value is reported
 // once on stderr and UTF-8 stays in force. GetACP() reports the code page in force.
 //
-// Semantics follow Windows for the arguments this product passes: a length of -1 includes the
-// terminating NUL, an output size of 0 asks for the size, a too-small buffer fails with
-// ERROR_INSUFFICIENT_BUFFER; invalid UTF-8 decodes to U+FFFD (one per maximal invalid
-// subsequence) unless MB_ERR_INVALID_CHARS; an unpaired surrogate encodes to U+FFFD in UTF-8;
+// Semantics follow Windows for the arguments this product passes: a negative input length
+// (-1) converts up to and including the terminating NUL, an output size of 0 asks for the
+// size, a too-small buffer fails with ERROR_INSUFFICIENT_BUFFER; invalid UTF-8 decodes to
+// U+FFFD as Windows splits it unless MB_ERR_INVALID_CHARS; an unpaired surrogate encodes to
+// U+FFFD in UTF-8; UTF-8 takes only the flags and no default character that Windows documents;
 // characters a single-byte page lacks become its default character '?' (or lpDefaultChar) and
 // set *lpUsedDefaultChar. No best-fit mapping is done.
 #pragma once

@@ -1,11 +1,22 @@
 // The MSXML 6 DOM subset for the Linux build: the interfaces of msxml2.h that the module
 // calls, with their method names, argument types and HRESULT results, implemented over
-// libxml2. A document comes from CoCreateInstance(CLSID_DOMDocument60, ...), which calls
-// CreateDomDocument60 below.
+// libxml2. A document comes from CoCreateInstance(CLSID_DOMDocument60, ...), for which
+// CreateDomDocument60 below is registered.
 //
-// Behaviour follows MSXML 6 with its secure defaults: a document type declaration is a parse
-// error, nothing external is ever loaded, and white-space-only text is dropped on loading
-// unless preserveWhiteSpace is set first or xml:space="preserve" is in scope.
+// Behaviour follows MSXML 6 with its secure defaults:
+// - a document type declaration is a parse error ("DTD is prohibited."), nothing external is
+//   ever loaded, nothing touches the network; libxml2's default size limits apply;
+// - without preserveWhiteSpace (the default), white-space-only text outside
+//   xml:space="preserve" is dropped on loading: XPath does not see it, an element's text loses
+//   its leading and trailing white space, and xml writes a line break (CR LF) indented with one
+//   tab per level below the serialised node where such text stood. Compact markup stays
+//   compact (Wine's MSXML indents every element instead);
+// - xml writes line breaks in content as CR LF, attribute values in double quotes, escapes
+//   & < > (and " in attribute values), keeps other characters as they are, and adds the
+//   namespace declarations that the node's subtree inherits from its ancestors;
+// - parse errors carry libxml2's message as the reason (ending in CR LF as MSXML's do), its
+//   line and column, the text of that source line and the offset in the text; errorCode is
+//   MSXML's 0xC00CE558 for a document without a root element and E_FAIL otherwise.
 #pragma once
 
 #include "platform/linux/ComSupport.h"
