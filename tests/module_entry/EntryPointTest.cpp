@@ -90,6 +90,26 @@ TEST_P(GateTest, StartsAnActivationOnlyWhenApprovedAndSwitchedOn) {
 
   Call();
 
+  const auto approvals = hostsim::ApprovalRequests();
+  ASSERT_EQ(approvals.size(), 1u);
+  EXPECT_EQ(approvals[0].feature, 1077);
+  EXPECT_EQ(approvals[0].action, 0);
+  EXPECT_FALSE(approvals[0].interactive);
+
+  const auto reads = hostsim::ProfileRequests();
+  if (!gateCase.approved || !gateCase.iniNamed) {
+    EXPECT_THAT(reads, IsEmpty()) << "no INI read";
+  } else {
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_FALSE(reads[0].write);
+    EXPECT_EQ(reads[0].section, "WEBTSM");
+    EXPECT_EQ(reads[0].key, "WEBTSMON");
+    EXPECT_EQ(reads[0].value, "1");
+    EXPECT_EQ(reads[0].bufferSize, 10u);
+    EXPECT_EQ(reads[0].iniFile, m_profile.iniFile.string());
+    EXPECT_EQ(reads[0].sourceFile, "Features\\MarketingSupport\\Corvane\\src\\webtsmmanager");
+  }
+
   if (gateCase.starts) {
     EXPECT_THAT(hostsim::PendingMessageTypes(), ElementsAre("SendWebRequest"));
     EXPECT_THAT(hostsim::LogTexts(), IsEmpty());

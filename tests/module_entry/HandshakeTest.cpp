@@ -2,6 +2,7 @@
 // condition evaluator and the connection check in front of the request.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -36,6 +37,16 @@ protected:
     EXPECT_EQ(hostsim::MessagesFailed(), 0u);
   }
 
+  static std::vector<hostsim::ProfileRequest> CheckSumReads() {
+    std::vector<hostsim::ProfileRequest> reads;
+    for (const auto& request : hostsim::ProfileRequests()) {
+      if (!request.write && request.key == "CheckSum") {
+        reads.push_back(request);
+      }
+    }
+    return reads;
+  }
+
   // The refused connection completes; its DelayedWebRequest ends the exchange quietly.
   void WaitForTheExchangeToEnd() {
     EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
@@ -56,6 +67,7 @@ TEST_F(HandshakeTest, WithoutAnEvaluatorNothingElseHappens) {
   EXPECT_EQ(records[0].signature,
             "void __cdecl CorvaneConfiguration::LoadURLAndSendWebRequest(void)");
   EXPECT_EQ(hostsim::PendingMessageCount(), 0u);
+  EXPECT_THAT(CheckSumReads(), IsEmpty());
 }
 
 TEST_F(HandshakeTest, AnObjectOfAnotherTypeIsNoEvaluator) {
@@ -86,6 +98,7 @@ TEST_F(HandshakeTest, ConnectionNotActiveEndsTheRunSilently) {
   RunHandshake();
   EXPECT_THAT(hostsim::LogTexts(), IsEmpty());
   EXPECT_THAT(hostsim::EvaluatorRequests(), ElementsAre(kCondition)) << "no URL was built";
+  EXPECT_THAT(CheckSumReads(), IsEmpty());
   EXPECT_EQ(hostsim::PendingMessageCount(), 0u);
 }
 
@@ -102,6 +115,12 @@ TEST_F(HandshakeTest, AFailedConnectionCheckIsLoggedAndTheRequestGoesAhead) {
   EXPECT_EQ(records[1].level, 0);
   EXPECT_EQ(records[1].eventType, 6);
   EXPECT_THAT(hostsim::EvaluatorRequests(), ElementsAre(kCondition, kVersionVariable));
+  const auto reads = CheckSumReads();
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0].value, "0");
+  EXPECT_EQ(reads[0].bufferSize, 101u);
+  EXPECT_EQ(reads[0].section, "WEBTSM");
+  EXPECT_EQ(reads[0].sourceFile, "Features\\MarketingSupport\\Corvane\\src\\corvaneconfiguration");
   WaitForTheExchangeToEnd();
 }
 
@@ -113,6 +132,17 @@ TEST_F(HandshakeTest, AnActiveConnectionSendsTheRequest) {
   WaitForTheExchangeToEnd();
   EXPECT_THAT(hostsim::LogTexts(), ElementsAre("Sending the TSM request"))
       << "a refused connection ends the exchange without processing";
+}
+
+TEST_F(HandshakeTest, WithoutAnIniFileTheRequestIsStillSent) {
+  hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
+  hostsim::SetCondition(kCondition, true);
+  m_module.InvokeWebTsm();
+  hostsim::SetDataIniFileName(std::nullopt);  // gone by the time the handshake runs
+  ASSERT_EQ(hostsim::RunPendingMessages(), 1u);
+  EXPECT_THAT(CheckSumReads(), IsEmpty());
+  EXPECT_THAT(hostsim::LogTexts(), ElementsAre("Sending the TSM request"));
+  WaitForTheExchangeToEnd();
 }
 
 TEST_F(HandshakeTest, WithoutAConfigurationNothingIsSent) {

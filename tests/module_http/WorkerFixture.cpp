@@ -4,13 +4,6 @@
 
 namespace corvane_test {
 
-std::string AnswerOfSize(const std::string& checksum, std::size_t size) {
-  const std::string head = "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\"><Messages><M>";
-  const std::string tail = "</M></Messages></WebControlMessage>";
-  EXPECT_GE(size, head.size() + tail.size() + 1);
-  return head + std::string(size - head.size() - tail.size(), 'a') + tail;
-}
-
 std::deque<fake_wininet::ReadStep> AsReads(const std::string& body) {
   std::deque<fake_wininet::ReadStep> reads;
   for (std::size_t at = 0; at < body.size(); at += kChunk) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvaneConfiguration.h"
+#include "Answers.h"
 #include "FakeWinInet.h"
 #include "HostProfile.h"
 #include "hostsim/HostSim.h"
@@ -17,9 +18,6 @@ namespace corvane_test {
 
 inline constexpr std::size_t kChunk = 2047;
 
-// A complete answer of exactly `size` bytes (at least 90) carrying a message set whose one
-// message is filled with 'a' up to that size.
-std::string AnswerOfSize(const std::string& checksum, std::size_t size);
 // The answer cut into reads of at most 2047 bytes, then the empty read that ends the body.
 std::deque<fake_wininet::ReadStep> AsReads(const std::string& body);
 
