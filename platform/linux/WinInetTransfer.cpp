@@ -217,7 +217,7 @@ std::string BuildUrl(const Request& request) {
   std::string host = connection.server;
   if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
   std::string object = EscapeSpaces(request.object);
-  if (object.empty() || object.front() != '/') object.insert(0, "/");
+  if (object.empty() || object.front() != '/') object = "/" + object;
   return (secure ? "https://" : "http://") + host + ":" + std::to_string(port) + object;
 }
 
