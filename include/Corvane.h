@@ -3,7 +3,9 @@
 #pragma once
 
 #ifdef _WIN32
-#  define CORVANE_EXPORT __declspec(dllexport)
+// Corvane.def is the one list of the DLL's exports: marking the class here as well would
+// export its member a second time under the compiler's own name.
+#  define CORVANE_EXPORT
 #else
 #  define CORVANE_EXPORT __attribute__((visibility("default")))
 #endif

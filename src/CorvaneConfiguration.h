@@ -71,10 +71,18 @@ private:
   InternetHandle m_hSession;
   std::uint32_t m_responseComplete;
 
-  // The answer being read. WinINet may complete a queued read into the buffer after the
-  // reading pass that started it has ended, so the buffer, the text gathered so far and the
-  // read count belong to the worker and carry over into the pass that the completion starts.
+  // Exchange bookkeeping shared by the session and the reading passes.
+  void ForgetAnswer();
+  bool TakeReadResult(DWORD& delivered);
+  void AppendChunk(DWORD delivered);
+
+  // The answer being read. WinINet may complete a queued read into the record and the buffer
+  // after the reading pass that started it has ended, so both, the text gathered so far, the
+  // read count and the mark of the queued read belong to the worker and carry over into the
+  // pass that the completion starts.
+  INTERNET_BUFFERSA m_readRecord;
   char m_readBuffer[kReadBufferSize];
   Util::TString m_answerText;
   unsigned m_readCount;
+  bool m_readQueued;
 };

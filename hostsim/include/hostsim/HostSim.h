@@ -34,6 +34,34 @@ void SetLogObserver(std::function<void(const LogRecord&)> observer);
 void SetDataIniFileName(std::optional<std::string> path);  // nullopt: the host names none
 void SetBaseDirectory(const std::string& directory);       // a separator is appended if missing
 void SetLaunchApproval(bool approved);
+struct ApprovalRequest {
+  int feature = 0;
+  int action = 0;
+  bool interactive = false;
+};
+std::vector<ApprovalRequest> ApprovalRequests();  // every ApproveAll, in order
+
+// Util::MSXML_XML::CreateDOMDocument returns this HRESULT, without creating a document,
+// when it is a failure; S_OK restores the real factory.
+void SetDomFactoryResult(HRESULT result);
+unsigned DomDocumentsCreated();
+
+// Util::FormatStringV returns null while set.
+void SetFormatterFails(bool fails);
+
+// Every _UtilGetPrivateProfileString / _UtilWritePrivateProfileString call, in order.
+struct ProfileRequest {
+  bool write = false;
+  std::optional<std::string> section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;   // the default of a read, the value of a write
+  std::optional<std::string> result;  // what a read left in the buffer
+  unsigned long bufferSize = 0;
+  std::optional<std::string> iniFile;
+  std::optional<std::string> sourceFile;
+  int sourceLine = 0;
+};
+std::vector<ProfileRequest> ProfileRequests();
 
 // Current user and preference store; either may be absent.
 void SetCurrentUserPresent(bool present);
@@ -43,11 +71,12 @@ void SetPreferenceVariant(const std::string& name, const VARIANT& value);  // an
 void ClearPreferences();
 std::vector<std::string> PreferenceRequests();  // names asked, in order
 
-// Condition evaluator under "AppFW::IConditionEvaluator".
+// Condition evaluator under "AppFW::IConditionEvaluator". A condition that was never set
+// succeeds and leaves the caller's result as it was; a variable that was never set fails.
 enum class EvaluatorKind { None, OtherObject, Evaluator };
 void SetEvaluatorKind(EvaluatorKind kind);
 struct Failure {
-  long code = 0;
+  long code = -1;  // 0 would read as success and is reported as -1
   std::string message;
   bool throwException = false;  // raise Util::Exception instead of returning a failed status
 };
@@ -59,7 +88,10 @@ void ClearEvaluator();
 std::vector<std::string> EvaluatorRequests();  // condition and variable names asked, in order
 
 // ---- message sequence ------------------------------------------------------------------
-// The thread that calls RunPendingMessages/RunMessagesUntil is the host thread.
+// The thread that calls RunPendingMessages/RunMessagesUntil is the host thread. A message is
+// queued by its host base's constructor, so one made on another thread may be run as soon as
+// its dynamic type is set: a message class must not rely on members of its own there.
+// Whatever leaves Execute is caught, logged at level 3, event type 5, and counted.
 std::size_t PendingMessageCount();
 std::vector<std::string> PendingMessageTypes();  // demangled class names, oldest first
 std::size_t RunPendingMessages();                // runs what is queued now, returns how many
@@ -78,14 +110,16 @@ void DeliverGoingBackground();  // on the calling thread, to every registered ha
 // ---- memory --------------------------------------------------------------------------
 struct MemoryStats {
   std::uint64_t liveBlocks = 0;
-  std::uint64_t liveBytes = 0;
+  std::uint64_t liveBytes = 0;  // bytes asked for, without the checker's own header and guard
   std::uint64_t allocations = 0;
   std::uint64_t releases = 0;
 };
 MemoryStats GetMemoryStats();
 
-// Back to a fresh host: empty log, no INI file, approval granted, user and store present and
-// empty, no evaluator, no pending messages. Registered notification handlers stay.
+// Back to a fresh host: empty log, no INI file, the current directory as base directory,
+// approval granted, user and store present and empty, no evaluator, no pending messages (they
+// are deleted unrun), the real DOM factory and formatter, no recorded requests. Registered
+// notification handlers and the memory statistics stay.
 void Reset();
 
 }  // namespace hostsim

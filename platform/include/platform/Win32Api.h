@@ -21,7 +21,10 @@
 #  include "platform/linux/ComSupport.h"
 #  include "platform/linux/MsXml.h"
 #  include "platform/linux/WinInet.h"
+#  include "platform/linux/FileApi.h"
 #endif
 
 #include "platform/MsXmlSupport.h"
 #include "platform/AtlMfc.h"
+#include "platform/AfxInet.h"
+#include "platform/PathSeparator.h"

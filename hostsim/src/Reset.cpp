@@ -1,0 +1,18 @@
+// Back to a fresh host.
+#include "HostSimInternal.h"
+#include "hostsim/HostSim.h"
+
+namespace hostsim {
+
+void Reset() {
+  detail::ResetMessages();
+  detail::ResetLog();
+  detail::ResetConfiguration();
+  detail::ResetApproval();
+  detail::ResetPreferences();
+  detail::ResetEvaluator();
+  detail::ResetProfileRequests();
+  SetFormatterFails(false);
+}
+
+}  // namespace hostsim

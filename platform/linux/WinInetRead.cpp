@@ -1,0 +1,125 @@
+// Reading a response body: at once from what the worker has buffered, or queued until
+// the next bytes (or the end) arrive.
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "WinInetHandles.h"
+#include "WinInetRequest.h"
+#include "WinInetWorker.h"
+
+using namespace wininet;
+
+namespace {
+
+using Lock = std::unique_lock<std::mutex>;
+
+enum class ReadOutcome { Done, Queued, Failed };
+
+// Under the lock: copies buffered bytes, or reports the end or the failure of the body.
+// Nothing available yet gives Queued, and in asynchronous mode queues the read.
+ReadOutcome TryRead(Request& request, char* destination, DWORD capacity,
+                    DWORD* laterCount, DWORD_PTR context, DWORD& bytesRead,
+                    DWORD& error) {
+  bytesRead = 0;
+  if (request.closed) {
+    error = ERROR_INVALID_HANDLE;
+    return ReadOutcome::Failed;
+  }
+  if (request.phase == RequestPhase::Created || request.queuedRead) {
+    error = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+    return ReadOutcome::Failed;
+  }
+  if (!request.buffered.empty() || capacity == 0) {
+    bytesRead = static_cast<DWORD>(std::min<std::size_t>(capacity, request.buffered.size()));
+    if (bytesRead > 0) std::memcpy(destination, request.buffered.data(), bytesRead);
+    request.buffered.erase(0, bytesRead);
+    return ReadOutcome::Done;
+  }
+  if (request.phase == RequestPhase::Finished ||
+      (request.phase == RequestPhase::Failed && request.failedBeforeResponse)) {
+    return ReadOutcome::Done;
+  }
+  if (request.phase == RequestPhase::Failed) {
+    error = request.error;
+    return ReadOutcome::Failed;
+  }
+  if (request.IsAsync()) request.queuedRead = QueuedRead{destination, capacity, laterCount, context};
+  return ReadOutcome::Queued;
+}
+
+// Under the lock: once the reader has caught up, a transfer paused for it goes on.
+void ResumeIfCaughtUp(Request& request) {
+  if (request.resumeWanted && request.buffered.size() <= kMaxBufferedBody / 2) {
+    request.resumeWanted = false;
+    WorkerResumeTransfer(request.SharedFromThis());
+  }
+}
+
+BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount,
+          DWORD_PTR context, DWORD& bytesRead) {
+  bytesRead = 0;
+  auto request = FindHandleOf<Request>(handle, ObjectKind::Request);
+  if (!request) return FALSE;
+  if (destination == nullptr && capacity > 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Lock lock(request->shared->mutex);
+  DWORD error = ERROR_SUCCESS;
+  ReadOutcome outcome = TryRead(*request, destination, capacity, laterCount, context, bytesRead, error);
+  if (outcome == ReadOutcome::Queued && !request->IsAsync()) {
+    if (OnWorkerThread()) {
+      outcome = ReadOutcome::Failed;
+      error = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+    } else {
+      request->shared->changed.wait(lock, [&] {
+        outcome = TryRead(*request, destination, capacity, laterCount, context, bytesRead, error);
+        return outcome != ReadOutcome::Queued;
+      });
+    }
+  }
+  ResumeIfCaughtUp(*request);
+  switch (outcome) {
+    case ReadOutcome::Done:
+      SetLastError(ERROR_SUCCESS);
+      return TRUE;
+    case ReadOutcome::Queued:
+      SetLastError(ERROR_IO_PENDING);
+      return FALSE;
+    case ReadOutcome::Failed:
+      break;
+  }
+  SetLastError(error);
+  return FALSE;
+}
+
+}  // namespace
+
+BOOL InternetReadFileExA(HINTERNET handle, LPINTERNET_BUFFERSA buffersOut, DWORD, DWORD_PTR context) {
+  if (buffersOut == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD bytesRead = 0;
+  const BOOL result = Read(handle, static_cast<char*>(buffersOut->lpvBuffer),
+                           buffersOut->dwBufferLength, &buffersOut->dwBufferLength, context,
+                           bytesRead);
+  if (result) buffersOut->dwBufferLength = bytesRead;
+  return result;
+}
+
+BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead) {
+  if (bytesRead == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Its completion, if queued, carries the request's own context.
+  const auto object = FindHandle(handle);
+  const DWORD_PTR context = object ? object->context : 0;
+  DWORD count = 0;
+  const BOOL result =
+      Read(handle, static_cast<char*>(buffer), bytesToRead, bytesRead, context, count);
+  *bytesRead = count;
+  return result;
+}

@@ -1,0 +1,102 @@
+// A scripted WinINet for the Linux unit tests of the module's HTTP exchange. The test
+// program defines the WinINet functions itself, so they take the place of the platform's in
+// the module linked into it. Every call is recorded; failures, queued reads and their later
+// completion are scripted. Host thread only.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Win32Api.h"
+
+namespace fake_wininet {
+
+struct Connect {
+  HINTERNET session;
+  std::string server;
+  INTERNET_PORT port;
+  bool userNull;
+  bool passwordNull;
+  DWORD service;
+  DWORD flags;
+  DWORD_PTR context;
+};
+
+struct OpenRequest {
+  HINTERNET connection;
+  std::string verb;
+  std::string object;
+  bool versionNull;
+  bool referrerNull;
+  bool acceptTypesNull;
+  DWORD flags;
+  DWORD_PTR context;
+};
+
+struct Read {
+  HINTERNET request;
+  bool recordWasFresh;  // every member zero but size, buffer and length
+  DWORD asked;
+  LPVOID buffer;
+  DWORD flags;
+  DWORD_PTR context;
+};
+
+// What the next read does.
+struct ReadStep {
+  enum class Kind { Bytes, Queued, Fails };
+  Kind kind = Kind::Bytes;
+  std::string bytes;  // delivered now (Bytes) or by the later completion (Queued)
+  DWORD error = 0;    // Fails: the last error
+};
+ReadStep Bytes(std::string bytes);
+ReadStep Queued(std::string bytes);
+ReadStep Fails(DWORD error);
+
+struct Script {
+  std::optional<DWORD> openFails;          // InternetOpenA returns null with this error
+  std::optional<DWORD> setCallbackFails;   // INTERNET_INVALID_STATUS_CALLBACK with this error
+  std::optional<DWORD> connectFails;       // null with this error (997: pending)
+  std::optional<DWORD> openRequestFails;   // null with this error (997: pending)
+  std::optional<DWORD> sendFails;          // FALSE with this error; default: FALSE + 997
+  bool sendSucceedsAtOnce = false;         // TRUE from the send
+};
+
+struct Log {
+  std::vector<std::string> calls;  // function names in call order
+  std::string agent;
+  DWORD accessType = 0;
+  bool proxyNull = false;
+  bool bypassNull = false;
+  DWORD openFlags = 0;
+  std::vector<std::pair<HINTERNET, INTERNET_STATUS_CALLBACK>> callbacks;
+  std::vector<Connect> connects;
+  std::vector<OpenRequest> requests;
+  std::vector<std::string> sendArguments;  // "headers,length,optional,length" as null/non-null
+  std::vector<Read> reads;
+  std::vector<HINTERNET> closed;
+  std::vector<HINTERNET> badCloses;  // handles closed that were not open
+};
+
+// Back to a fresh WinINet with this script; the open handles are forgotten.
+void Reset(const Script& script = {});
+void SetScript(const Script& script);
+void QueueReads(std::deque<ReadStep> steps);
+const Log& Calls();
+std::set<HINTERNET> OpenHandles();
+HINTERNET LastSession();
+HINTERNET LastRequest();
+
+// The installed callback, as WinINet would call it for the request handle.
+void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result = 1, DWORD error = 0);
+// Completes the queued read: writes its bytes into the record it was given, then sends the
+// completion on the request's context. False when no read is queued.
+bool CompleteQueuedRead();
+// The send's completion.
+void CompleteSend(DWORD_PTR result = 1, DWORD error = 0);
+
+}  // namespace fake_wininet

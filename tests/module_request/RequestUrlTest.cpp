@@ -1,0 +1,178 @@
+// Assembling the request URL from the placement configuration.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HostProfile.h"
+#include "WorkerPriming.h"
+
+namespace {
+
+using corvane_test::HostProfile;
+using corvane_test::Worker;
+
+std::string Placement(const std::string& url, const std::string& variables) {
+  return "<TSMConfiguration><WebTSMPlacementConfiguration url=\"" + url +
+         "\"><AceVariableList>" + variables +
+         "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
+}
+
+Util::Variant Integer(std::int64_t number) {
+  Util::Variant value;
+  value.SetInteger(Util::Variant::TagInt32, number);
+  return value;
+}
+
+Util::Variant Text(const char* text) {
+  Util::Variant value;
+  value.SetString(text);
+  return value;
+}
+
+class RequestUrlTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    corvane_test::PrimeWorker(profile, "0");
+    hostsim::SetVariable("a", Integer(1));
+    hostsim::SetVariable("b", Text("two"));
+    hostsim::SetVariable("", Text("nameless"));
+  }
+
+  std::string Build() { return std::string(static_cast<const char*>(Worker().BuildRequestURL())); }
+
+  HostProfile profile;
+};
+
+struct UrlCase {
+  const char* name;
+  std::string configuration;
+  std::string expected;
+};
+
+class RequestUrlFormatTest : public RequestUrlTest,
+                             public ::testing::WithParamInterface<UrlCase> {};
+
+TEST_P(RequestUrlFormatTest, BuildsTheExpectedUrl) {
+  profile.WritePlacementConfiguration(GetParam().configuration);
+  EXPECT_EQ(Build(), GetParam().expected);
+  EXPECT_EQ(std::string(Worker().RequestUrl()), GetParam().expected);
+}
+
+const std::string kU = "http://127.0.0.1:8080/tsm/messages";
+
+INSTANTIATE_TEST_SUITE_P(
+    Configurations, RequestUrlFormatTest,
+    ::testing::Values(
+        UrlCase{"NoVariables", Placement(kU, ""), kU + "?"},
+        UrlCase{"NoVariableList",
+                "<TSMConfiguration><WebTSMPlacementConfiguration url=\"" + kU +
+                    "\"/></TSMConfiguration>",
+                kU + "?"},
+        UrlCase{"TwoVariables", Placement(kU, "<AceVariable name='a'/><AceVariable name='b'/>"),
+                kU + "?a=1&b=two"},
+        UrlCase{"FirstWithoutNameKeepsSecondsAmpersand",
+                Placement(kU, "<AceVariable parameterName='x'/><AceVariable name='a'/>"),
+                kU + "?&a=1"},
+        UrlCase{"ParameterNameRenames",
+                Placement(kU, "<AceVariable name='a' parameterName='alpha'/>"), kU + "?alpha=1"},
+        UrlCase{"EmptyParameterNameWritesNoName",
+                Placement(kU, "<AceVariable name='b'/><AceVariable name='a' parameterName=''/>"),
+                kU + "?b=two&=1"},
+        UrlCase{"EmptyNameAsksForTheEmptyName", Placement(kU, "<AceVariable name=''/>"),
+                kU + "?=nameless"},
+        UrlCase{"EmptyUrl", Placement("", "<AceVariable name='a'/>"), "?a=1"},
+        UrlCase{"UrlWithQueryGetsSecondQuestionMark",
+                Placement(kU + "?x=1", "<AceVariable name='a'/>"), kU + "?x=1?a=1"},
+        UrlCase{"UrlTextIsNotEncoded", Placement("http://h/a b&amp;c", "<AceVariable name='a'/>"),
+                "http://h/a b&c?a=1"},
+        UrlCase{"VariableNamedTwiceGivesTwoPairs",
+                Placement(kU, "<AceVariable name='a'/><AceVariable name='a' parameterName='again'/>"),
+                kU + "?a=1&again=1"},
+        UrlCase{"UrlFromFirstPlacementVariablesFromBoth",
+                "<TSMConfiguration>"
+                "<WebTSMPlacementConfiguration url='http://first/'><AceVariableList>"
+                "<AceVariable name='a'/></AceVariableList></WebTSMPlacementConfiguration>"
+                "<WebTSMPlacementConfiguration url='http://second/'><AceVariableList>"
+                "<AceVariable name='b'/></AceVariableList></WebTSMPlacementConfiguration>"
+                "</TSMConfiguration>",
+                "http://first/?a=1&b=two"},
+        UrlCase{"NoUrlAttribute",
+                "<TSMConfiguration><WebTSMPlacementConfiguration><AceVariableList>"
+                "<AceVariable name='a'/></AceVariableList></WebTSMPlacementConfiguration>"
+                "</TSMConfiguration>",
+                ""},
+        UrlCase{"NoPlacementElement", "<TSMConfiguration><Other url='x'/></TSMConfiguration>", ""},
+        UrlCase{"OtherRoot",
+                "<Configuration><WebTSMPlacementConfiguration url='x'/></Configuration>", ""},
+        UrlCase{"NamespacedRoot",
+                "<TSMConfiguration xmlns='urn:corvane:tsm'><WebTSMPlacementConfiguration "
+                "url='x'/></TSMConfiguration>",
+                ""},
+        UrlCase{"CaseOfElementNamesMatters",
+                "<tsmconfiguration><WebTSMPlacementConfiguration url='x'/></tsmconfiguration>", ""},
+        UrlCase{"MalformedFile", "<TSMConfiguration><WebTSMPlacementConfiguration url='x'>", ""}),
+    [](const ::testing::TestParamInfo<UrlCase>& testParam) { return testParam.param.name; });
+
+TEST_F(RequestUrlTest, MissingFileGivesEmptyUrlWithoutLogLine) {
+  EXPECT_EQ(Build(), "");
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+}
+
+TEST_F(RequestUrlTest, EveryKindOfValueIsPercentEncoded) {
+  hostsim::SetVariable("App.Version", Integer(27));
+  hostsim::SetPreference("Userpref_Region", "north");
+  hostsim::SetVariable("Company.Name", Text("A&B Ltd"));
+  hostsim::SetVariable("Some.Flag", Text("set"), hostsim::Failure{static_cast<long>(E_FAIL), "no", false});
+  profile.WritePlacementConfiguration(Placement(
+      "U", "<AceVariable name='App.Version'/>"
+           "<AceVariable name='Userpref_Region' parameterName='region'/>"
+           "<AceVariable parameterName='x'/>"
+           "<AceVariable name='CheckSum' parameterName='cs'/>"
+           "<AceVariable name='Company.Name' parameterName='co'/>"
+           "<AceVariable name='Some.Flag' parameterName='flag'/>"));
+  EXPECT_EQ(Build(), "U?App.Version=27&region=north&cs=0&co=A%26B%20Ltd&flag=invalid%20variable");
+}
+
+TEST_F(RequestUrlTest, ParameterNamesAndCheckSumAreEncodedToo) {
+  corvane_test::PrimeWorker(profile, "a/b c");
+  profile.WritePlacementConfiguration(
+      Placement("U", "<AceVariable name='CheckSum' parameterName='s&amp;t=u v'/>"));
+  EXPECT_EQ(Build(), "U?s%26t%3Du%20v=a%2Fb%20c");
+}
+
+TEST_F(RequestUrlTest, VariablesAreEvaluatedOnceEachInDocumentOrder) {
+  profile.WritePlacementConfiguration(Placement(
+      "U", "<AceVariable name='b'/><AceVariable name='a'/><AceVariable name='b' parameterName='c'/>"));
+  const std::size_t before = hostsim::EvaluatorRequests().size();
+  EXPECT_EQ(Build(), "U?b=two&a=1&c=two");
+  const std::vector<std::string> requests = hostsim::EvaluatorRequests();
+  EXPECT_EQ(std::vector<std::string>(requests.begin() + static_cast<std::ptrdiff_t>(before), requests.end()),
+            (std::vector<std::string>{"b", "a", "b"}));
+}
+
+TEST_F(RequestUrlTest, AFreshHandshakeStartsFromAnEmptyUrl) {
+  profile.WritePlacementConfiguration(Placement("U", "<AceVariable name='a'/>"));
+  EXPECT_EQ(Build(), "U?a=1");
+  corvane_test::PrimeWorker(profile, "0");
+  profile.WritePlacementConfiguration(Placement("V", "<AceVariable name='b'/>"));
+  EXPECT_EQ(Build(), "V?b=two");
+}
+
+#ifndef _WIN32
+// The Linux DOM keeps MSXML 6's secure defaults: a DOCTYPE is refused, so an external
+// entity is never read into the URL.
+TEST_F(RequestUrlTest, DoctypeWithExternalEntityIsRefused) {
+  const corvane_test::fs::path secret = profile.base / "secret.txt";
+  corvane_test::WriteBytes(secret, "TOPSECRET");
+  profile.WritePlacementConfiguration(
+      "<?xml version='1.0'?>\n<!DOCTYPE TSMConfiguration [<!ENTITY leak SYSTEM 'file://" +
+      secret.string() +
+      "'>]>\n<TSMConfiguration><WebTSMPlacementConfiguration url='U&leak;'/></TSMConfiguration>");
+  const std::string url = Build();
+  EXPECT_EQ(url.find("TOPSECRET"), std::string::npos);
+  EXPECT_EQ(url, "");
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,207 @@
+// The message file: its name, its exact bytes, and what a failure leaves behind.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "HostProfile.h"
+#include "StoreExpectations.h"
+
+#ifndef _WIN32
+#  include <csignal>
+#  include <sys/resource.h>
+#endif
+
+namespace {
+
+using corvane_test::FilesIn;
+using corvane_test::HostProfile;
+using corvane_test::ReadBytes;
+using corvane_test::Worker;
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+
+std::string Answer(const std::string& checksum, const std::string& messages) {
+  return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + messages +
+         "</WebControlMessage>";
+}
+
+// Line breaks on disk are CR LF and nothing else.
+void ExpectOnlyCrLfLineBreaks(const std::string& bytes) {
+  for (std::size_t index = 0; index < bytes.size(); ++index) {
+    if (bytes[index] == '\r') {
+      ASSERT_LT(index + 1, bytes.size());
+      EXPECT_EQ(bytes[index + 1], '\n') << "lone CR at " << index;
+    } else if (bytes[index] == '\n') {
+      ASSERT_GT(index, 0u);
+      EXPECT_EQ(bytes[index - 1], '\r') << "lone LF at " << index;
+    }
+  }
+}
+
+class MessageFileTest : public ::testing::Test {
+protected:
+  std::string MessageFile(const std::string& name) const {
+    return ReadBytes(profile.messagesFolder / name).value_or("<missing>");
+  }
+  void ExpectNothingStored() const {
+    EXPECT_TRUE(FilesIn(profile.messagesFolder).empty());
+    EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
+    EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
+  }
+
+  HostProfile profile;
+};
+
+TEST_F(MessageFileTest, HoldsDeclarationThenMessagesMarkupWithCrLfAndNoFinalBreak) {
+  // The body reaches the parser through the ANSI code page; é is written in it.
+  const std::string eAcute = GetACP() == 65001 ? "\xC3\xA9" : "\xE9";
+  Worker().ProcessResponse(
+      Answer("1234", "<Messages><Message id=\"1\">Line one\nLine two " + eAcute +
+                         "</Message></Messages>").c_str());
+
+  const std::string bytes = MessageFile("1234WebTSMFile.xmf");
+  ASSERT_GE(bytes.size(), 39u);
+  EXPECT_EQ(bytes.substr(0, 39), kDeclaration);
+  EXPECT_EQ(bytes.substr(39, 10), "<Messages>");
+  ExpectOnlyCrLfLineBreaks(bytes);
+  EXPECT_NE(bytes.find("Line one\r\nLine two " + eAcute + "</Message>"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.substr(bytes.size() - 11), "</Messages>");
+#ifndef _WIN32
+  EXPECT_EQ(bytes, std::string(kDeclaration) + "<Messages><Message id=\"1\">Line one\r\nLine two " +
+                       eAcute + "</Message></Messages>");
+#endif
+  EXPECT_EQ(profile.RecordedCheckSum(), "1234");
+  const auto records = hostsim::LogRecords();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, corvane_test::kSavedLine);
+  EXPECT_EQ(records[0].level, 0);
+  EXPECT_EQ(records[0].eventType, 6);
+  EXPECT_EQ(records[0].function, "CorvaneConfiguration::SaveXMF");
+}
+
+TEST_F(MessageFileTest, IndentedMessagesKeepOneCrLfPerLineBreak) {
+  Worker().ProcessResponse(
+      Answer("77", "\r\n<Messages>\r\n\t<M>a</M>\r\n\t<M>b</M>\r\n</Messages>\r\n").c_str());
+  const std::string bytes = MessageFile("77WebTSMFile.xmf");
+  EXPECT_EQ(bytes.substr(0, 39), kDeclaration);
+  EXPECT_EQ(bytes.find("\r\r"), std::string::npos);
+  ExpectOnlyCrLfLineBreaks(bytes);
+  EXPECT_NE(bytes.back(), '\n');
+}
+
+TEST_F(MessageFileTest, SameCheckSumOverwritesAndAnotherGoesBeside) {
+  Worker().ProcessResponse(Answer("1234", "<Messages><M>first</M></Messages>").c_str());
+  Worker().ProcessResponse(Answer("1234", "<Messages><M>second</M></Messages>").c_str());
+  EXPECT_EQ(MessageFile("1234WebTSMFile.xmf").find("first"), std::string::npos);
+  EXPECT_NE(MessageFile("1234WebTSMFile.xmf").find("second"), std::string::npos);
+
+  Worker().ProcessResponse(Answer("1235", "<Messages><M>third</M></Messages>").c_str());
+  EXPECT_EQ(FilesIn(profile.messagesFolder),
+            (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
+  EXPECT_EQ(profile.RecordedCheckSum(), "1235");
+  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 3);
+}
+
+TEST_F(MessageFileTest, EmptyCheckSumNamesTheFileBySuffixAndRecordsEmptyValue) {
+  Worker().ProcessResponse(Answer("", "<Messages/>").c_str());
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"WebTSMFile.xmf"});
+  EXPECT_EQ(profile.RecordedCheckSum(), "");
+}
+
+TEST_F(MessageFileTest, OnlyTheFirstMessagesElementIsStored) {
+  Worker().ProcessResponse(
+      Answer("9", "<Messages><M>first</M></Messages><Messages><M>second</M></Messages>").c_str());
+  const std::string bytes = MessageFile("9WebTSMFile.xmf");
+  EXPECT_NE(bytes.find("first"), std::string::npos);
+  EXPECT_EQ(bytes.find("second"), std::string::npos);
+}
+
+TEST_F(MessageFileTest, LongCheckSumIsRecordedWhole) {
+  const std::string checksum(120, 'c');
+  Worker().ProcessResponse(Answer(checksum, "<Messages/>").c_str());
+  EXPECT_EQ(profile.RecordedCheckSum(), checksum);
+}
+
+TEST_F(MessageFileTest, WithoutIniPathTheFileIsWrittenButNothingRecordedOrLogged) {
+  hostsim::SetDataIniFileName(std::nullopt);
+  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_FALSE(corvane_test::fs::exists(profile.iniFile));
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+}
+
+TEST_F(MessageFileTest, UnwritableIniGivesNoSuccessLine) {
+  hostsim::SetDataIniFileName((profile.base / "no-such-folder" / "kxdata.ini").string());
+  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
+}
+
+class RefusedCheckSumTest : public MessageFileTest,
+                            public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedCheckSumTest, WritesNothingRecordsNothingAndLogsOneRefusal) {
+  const std::set<std::string> baseBefore = FilesIn(profile.base);
+  Worker().ProcessResponse(Answer(GetParam(), "<Messages/>").c_str());
+  ExpectNothingStored();
+  EXPECT_EQ(FilesIn(profile.base), baseBefore);
+  EXPECT_TRUE(FilesIn(profile.base / "components").count("xWebTSMFile.xmf") == 0);
+  const auto records = hostsim::LogRecords();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].level, 0);
+  EXPECT_EQ(records[0].eventType, 6);
+  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (", 0), 0u) << records[0].text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Checksums, RefusedCheckSumTest,
+                         ::testing::Values("../x", "..\\x", "a\\b", "a/b", "c:d", "x?", "x*",
+                                           "&lt;x&gt;", "x|y", ".", "..", "tab&#9;x",
+                                           "cr&#13;lf&#10;"));
+
+TEST_F(MessageFileTest, MissingMessagesFolderWritesAndRecordsNothing) {
+  corvane_test::fs::remove_all(profile.messagesFolder);
+  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
+  EXPECT_FALSE(corvane_test::fs::exists(profile.messagesFolder));
+  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+}
+
+TEST_F(MessageFileTest, TargetThatIsAFolderIsLeftAndNothingRecorded) {
+  corvane_test::fs::create_directories(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner");
+  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
+  EXPECT_TRUE(corvane_test::fs::is_directory(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner"));
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
+  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
+}
+
+#ifndef _WIN32
+// A full disk, made by a file-size limit: the write fails part-way, the previous file stays
+// whole, no temporary file is left and the previous checksum stays recorded.
+TEST_F(MessageFileTest, FullDiskLeavesPreviousFileAndCheckSum) {
+  Worker().ProcessResponse(Answer("1234", "<Messages><M>old</M></Messages>").c_str());
+  const std::string previous = MessageFile("1234WebTSMFile.xmf");
+  ASSERT_NE(previous.find("old"), std::string::npos);
+  profile.RecordCheckSum("previous");
+  hostsim::ClearLog();
+
+  rlimit original{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = original;
+  small.rlim_cur = 200;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Worker().ProcessResponse(
+      Answer("1234", "<Messages><M>" + std::string(5000, 'n') + "</M></Messages>").c_str());
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(MessageFile("1234WebTSMFile.xmf"), previous);
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_EQ(profile.RecordedCheckSum(), "previous");
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,46 @@
+// The module loaded the way a host loads it: the shared library by file name, both entry
+// points looked up by their exported names.
+#pragma once
+
+#include <string>
+
+namespace corvane_test {
+
+// Exported names of the two entry points on this target.
+inline constexpr const char* kInvokeWebTsmExport = "InvokeWebTsm";
+#ifdef _WIN32
+inline constexpr const char* kOnFirstTimeSetupExport = "?OnFirstTimeSetup@WebTSMManager@@QEAAXXZ";
+#else
+inline constexpr const char* kOnFirstTimeSetupExport = "_ZN13WebTSMManager16OnFirstTimeSetupEv";
+#endif
+
+// Full path of the module file built beside the test programs.
+std::string ModulePath();
+
+class LoadedModule {
+public:
+  // Loads the module; a failure to load or to find either export fails the calling test.
+  LoadedModule();
+  ~LoadedModule();  // unloads it
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+
+  bool IsLoaded() const { return m_handle != nullptr; }
+  // The file the module was loaded from.
+  std::string FilePath() const;
+  // The address of an exported symbol, or null.
+  void* Symbol(const char* name) const;
+
+  void InvokeWebTsm() const;
+  void OnFirstTimeSetup() const;  // called on a manager object, as a host would
+
+  // Unloads the module now (the destructor then does nothing).
+  void Unload();
+
+private:
+  void* m_handle = nullptr;
+  void (*m_invokeWebTsm)() = nullptr;
+  void (*m_onFirstTimeSetup)(void*) = nullptr;
+};
+
+}  // namespace corvane_test

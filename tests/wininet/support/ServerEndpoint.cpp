@@ -1,0 +1,67 @@
+#include "ServerEndpoint.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#ifdef _WIN32
+#  include <winsock2.h>
+#  include <ws2tcpip.h>
+#else
+#  include <arpa/inet.h>
+#  include <netinet/in.h>
+#  include <sys/socket.h>
+#  include <unistd.h>
+#  include "TestServer.h"
+#endif
+
+namespace {
+
+#ifdef _WIN32
+// Wine shows the Linux root as drive Z:.
+std::string WindowsPath(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path.front() == '\\' ? "Z:" + path : path;
+}
+#endif
+
+}  // namespace
+
+int TestServerPort() {
+#ifdef _WIN32
+  const char* file = std::getenv("CORVANE_TEST_SERVER_PORT_FILE");
+  if (file == nullptr || *file == 0) return 0;
+  std::ifstream in(WindowsPath(file));
+  int port = 0;
+  in >> port;
+  return port;
+#else
+  static TestServer server;
+  return server.Port();
+#endif
+}
+
+int ClosedPort() {
+#ifdef _WIN32
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+#else
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+#endif
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+#ifdef _WIN32
+  closesocket(probe);
+#else
+  close(probe);
+#endif
+  return ntohs(address.sin_port);
+}
