@@ -16,36 +16,39 @@ RoundOutcome RunRound(const std::function<void()>& callEntry, ExchangeTracker& t
   const Clock::time_point start = Clock::now();
   for (int call = 0; call < settings.calls; ++call) callEntry();
   const Clock::time_point deadline = start + settings.timeout;
-  std::optional<Clock::time_point> background;
-  if (settings.backgroundAfter) background = start + *settings.backgroundAfter;
+  bool backgroundPending = settings.backgroundAfter.has_value();
+  const Clock::time_point backgroundAt =
+      backgroundPending ? start + *settings.backgroundAfter : Clock::time_point::max();
 
   RoundOutcome outcome;
   Clock::time_point lastActivity = Clock::now();
-  const auto done = [&] {
-    if (tracker.Observe()) lastActivity = Clock::now();
-    return !background && hostsim::PendingMessageCount() == 0 && !tracker.InFlight() &&
-           Clock::now() - lastActivity >= settings.quiet;
-  };
   while (true) {
-    if (background && Clock::now() >= *background) {
+    if (backgroundPending && Clock::now() >= backgroundAt) {
       hostsim::DeliverGoingBackground();
       tracker.OnBackground();
-      background.reset();
+      backgroundPending = false;
       outcome.backgroundDelivered = true;
       lastActivity = Clock::now();
     }
-    if (done()) {
+    const std::vector<std::string> queued = hostsim::PendingMessageTypes();
+    const std::size_t ran = hostsim::RunPendingMessages();
+    tracker.OnMessagesRun(queued, ran);
+    const Clock::time_point now = Clock::now();
+    if (ran > 0) {
+      lastActivity = now;
+      continue;
+    }
+    if (!backgroundPending && !tracker.InFlight() && now - lastActivity >= settings.quiet) {
       outcome.finished = true;
       break;
     }
-    const Clock::time_point now = Clock::now();
     if (now >= deadline) break;
-    Clock::time_point sliceEnd = std::min(deadline, now + settings.quiet);
-    if (background) sliceEnd = std::min(sliceEnd, *background);
-    const auto slice = std::chrono::duration_cast<std::chrono::milliseconds>(sliceEnd - now);
-    hostsim::RunMessagesUntil(done, std::max(slice, std::chrono::milliseconds(1)));
+    Clock::time_point waitEnd = std::min(deadline, lastActivity + settings.quiet);
+    if (tracker.InFlight()) waitEnd = deadline;
+    waitEnd = std::min(waitEnd, backgroundAt);
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(waitEnd - now);
+    hostsim::WaitForMessage(std::max(wait, std::chrono::milliseconds(1)));
   }
-  tracker.Observe();
   outcome.messagesRun = tracker.MessagesRun() - runBefore;
   outcome.requestsSent = tracker.Sent() - sentBefore;
   outcome.completions = tracker.Completions() - completionsBefore;

@@ -11,13 +11,9 @@ constexpr std::string_view kSending = "Sending the TSM request";
 constexpr std::array<std::string_view, 5> kFailures = {
     "InternetOpen failed", "InternetSetStatusCallback failed", "InternetConnect failed",
     "HttpOpenRequest failed", "HttpSendRequest failed"};
-constexpr std::string_view kCompletionMessage = "DelayedWebRequest";
+constexpr std::string_view kRequestMessage = "SendWebRequest";
 
 }  // namespace
-
-std::uint64_t MessagesRunByHost() { return hostsim::MessagesExecuted(); }
-
-ExchangeTracker::ExchangeTracker() : m_seen(MessagesRunByHost()) {}
 
 void ExchangeTracker::EndOne() {
   if (m_open > 0) --m_open;
@@ -34,19 +30,16 @@ void ExchangeTracker::OnLog(const std::string& text) {
   }
 }
 
-bool ExchangeTracker::Observe() {
-  const std::uint64_t run = MessagesRunByHost();
-  const bool any = run != m_seen;
+void ExchangeTracker::OnMessagesRun(const std::vector<std::string>& queuedBefore,
+                                    std::size_t ran) {
   const std::lock_guard lock(m_mutex);
-  for (std::size_t next = 0; m_seen < run; ++m_seen, ++next) {
-    const bool fromQueue = next < m_nextTypes.size();
-    if (!fromQueue || m_nextTypes[next].find(kCompletionMessage) != std::string::npos) {
+  m_run += ran;
+  for (std::size_t i = 0; i < ran; ++i) {
+    if (i >= queuedBefore.size() || queuedBefore[i].find(kRequestMessage) == std::string::npos) {
       ++m_completions;
       EndOne();
     }
   }
-  m_nextTypes = hostsim::PendingMessageTypes();
-  return any;
 }
 
 void ExchangeTracker::OnBackground() {
@@ -67,6 +60,11 @@ std::uint64_t ExchangeTracker::Sent() const {
 std::uint64_t ExchangeTracker::Completions() const {
   const std::lock_guard lock(m_mutex);
   return m_completions;
+}
+
+std::uint64_t ExchangeTracker::MessagesRun() const {
+  const std::lock_guard lock(m_mutex);
+  return m_run;
 }
 
 }  // namespace corvane::host

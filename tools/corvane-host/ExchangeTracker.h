@@ -2,18 +2,18 @@
 // its log lines and the app messages it runs.
 //
 // An exchange starts with the log line "Sending the TSM request" and ends with a WinINet
-// failure line, with the run of a DelayedWebRequest (the module's completion message), or
-// when the host goes to the background (the module closes its handles then). Several
-// DelayedWebRequests for one exchange (reads that WinINet completes later) are covered by
-// the runner's quiet period, not here.
+// failure line, with the run of the module's completion message (DelayedWebRequest), or when
+// the host goes to the background (the module closes its handles then). Further completions
+// of one exchange (reads that WinINet completes later) are covered by the runner's quiet
+// period, not here.
 //
-// Which message ran is known without hooks into the host: observed on the host thread after
-// every message, the queue's content is what runs next, in order; a message that runs
-// while the queue looked empty arrived from another thread, and only the module's WinINet
-// callback creates messages on other threads.
+// Which messages ran is known without hooks into the host: the queue's content, taken on the
+// host thread just before it runs what is queued, is what runs first, in order; a message
+// beyond those arrived meanwhile from another thread, and only the module's WinINet callback
+// creates messages on other threads. So every message but a SendWebRequest (the host
+// thread's own) counts as a completion, including one whose type did not show yet because
+// WinINet's thread was still constructing it.
 #pragma once
-
-#include <hostsim/HostSim.h>
 
 #include <cstdint>
 #include <mutex>
@@ -24,19 +24,17 @@ namespace corvane::host {
 
 class ExchangeTracker {
 public:
-  ExchangeTracker();
-
   // Any thread: one module log line.
   void OnLog(const std::string& text);
-  // Host thread: catches up with the messages run since the last call; true when any ran.
-  bool Observe();
+  // Host thread: `ran` messages were run right after the queue held `queuedBefore`.
+  void OnMessagesRun(const std::vector<std::string>& queuedBefore, std::size_t ran);
   // Host thread: the host went to the background.
   void OnBackground();
 
   bool InFlight() const;
   std::uint64_t Sent() const;
   std::uint64_t Completions() const;
-  std::uint64_t MessagesRun() const { return m_seen; }
+  std::uint64_t MessagesRun() const;
 
 private:
   void EndOne();
@@ -45,11 +43,7 @@ private:
   std::uint64_t m_sent = 0;
   std::uint64_t m_open = 0;
   std::uint64_t m_completions = 0;
-  std::uint64_t m_seen = 0;  // host thread only
-  std::vector<std::string> m_nextTypes;
+  std::uint64_t m_run = 0;
 };
-
-// Counts messages run, whether Execute returned or raised.
-std::uint64_t MessagesRunByHost();
 
 }  // namespace corvane::host
