@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "ChildProcess.h"
+#include "FileText.h"
 #include "ParamName.h"
 
 namespace fs = std::filesystem;
@@ -23,16 +24,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kProcessLimit = 30s;
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string text;
-  char chunk[4096];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    text.append(chunk, static_cast<std::size_t>(in.gcount()));
-  }
-  return text;
-}
 
 // A port on 127.0.0.1 that nothing listens on (bound, then released).
 int ClosedPort() {
@@ -97,7 +88,7 @@ protected:
     for (const auto& entry : fs::directory_iterator(Messages())) files.push_back(entry.path());
     return files;
   }
-  std::string Ini() const { return ReadAll(m_profile / "data.ini"); }
+  std::string Ini() const { return ReadFileText(m_profile / "data.ini"); }
 
   fs::path m_profile;
 };
@@ -139,7 +130,7 @@ TEST_F(EndToEnd, FirstActivationStoresTheSetAndTheSecondIsAnsweredWithNoOperatio
   const auto files = MessageFiles();
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].filename(), checksum + "WebTSMFile.xmf");
-  const std::string stored = ReadAll(files[0]);
+  const std::string stored = ReadFileText(files[0]);
   EXPECT_TRUE(stored.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><Messages>")) << stored;
   EXPECT_NE(stored.find("Bis Ende M\xC3\xA4rz f\xC3\xBCr nur 49 \xE2\x82\xAC."), std::string::npos);
   EXPECT_NE(first.err.find("message file written: " + files[0].string()), std::string::npos);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FileText.h"
 #include "ParamName.h"
 #include "ProfileReader.h"
 #include "ProfileScaffold.h"
@@ -13,16 +14,6 @@ namespace fs = std::filesystem;
 using namespace corvane::host;
 
 namespace {
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string text;
-  char chunk[1024];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    text.append(chunk, static_cast<std::size_t>(in.gcount()));
-  }
-  return text;
-}
 
 void WriteAll(const fs::path& file, const std::string& text) {
   fs::create_directories(file.parent_path());
@@ -393,12 +384,12 @@ TEST_F(Scaffold, WritesAProfileThatReadsBackWithEachValueInItsPlace) {
   ASSERT_EQ(profile.preferences.size(), 1u);
   EXPECT_EQ(profile.preferences[0].value, "north");
 
-  const std::string ini = ReadAll(m_temp.Path() / "data.ini");
+  const std::string ini = ReadFileText(m_temp.Path() / "data.ini");
   EXPECT_NE(ini.find("[WEBTSM]"), std::string::npos);
   EXPECT_NE(ini.find("WEBTSMON=1"), std::string::npos);
   EXPECT_NE(ini.find("CheckSum=1234"), std::string::npos);
   const std::string placement =
-      ReadAll(m_temp.Path() / "base/components/PlacementConfiguration/TSMCnfg.XML");
+      ReadFileText(m_temp.Path() / "base/components/PlacementConfiguration/TSMCnfg.XML");
   EXPECT_NE(placement.find("<AceVariable name=\"Some.Flag\" parameterName=\"flag\"/>"),
             std::string::npos);
   EXPECT_TRUE(fs::is_directory(m_temp.Path() / "base/components/messages"));
@@ -412,6 +403,6 @@ TEST_F(Scaffold, RefusesAFolderThatIsNotEmptyUnlessForced) {
   EXPECT_FALSE(fs::exists(m_temp.Path() / "profile.json"));
   request.overwrite = true;
   EXPECT_EQ(ScaffoldProfile(request), "");
-  EXPECT_EQ(ReadAll(m_temp.Path() / "keep.txt"), "mine");
+  EXPECT_EQ(ReadFileText(m_temp.Path() / "keep.txt"), "mine");
   EXPECT_TRUE(ReadProfile(m_temp.Path()).profile);
 }
