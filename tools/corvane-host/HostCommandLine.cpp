@@ -206,6 +206,21 @@ folder that is not empty.
   example: corvane-host init /tmp/p --url http://127.0.0.1:8080/messages
              --var CheckSum:cs --var App.Version=27 --var Userpref_Region:region=north
 
+Profile folder: profile.json, data.ini (the data INI file), base/ (base directory 1) with
+components/PlacementConfiguration/TSMCnfg.XML and components/messages/; all must exist.
+profile.json (UTF-8, every key optional, unknown keys are errors):
+  "launchApproval": true|false                  (default true)
+  "dataIniFile": "data.ini" | null              (null: the host names none)
+  "baseDirectory": "base"
+  "evaluator": null | "other" | {               (null: none registered; "other": an object
+     "conditions": {NAME: true|false|null |      of another type registered instead)
+                   {"result": .., "failure": F}},
+     "variables": {NAME: 27 | 2.9 | true | "text" | {"tag": T, "value": V, "failure": F}}}
+  "currentUser": null | {"preferenceStore": null | {NAME: "text"}}
+  T: empty null int8 int16 int32 int64 long uint8 uint16 uint32 uint64 ulong double bool
+     string wideString, or a number for any other tag; F: {"code": n, "message": "..",
+     "throw": false}. Paths are relative to the profile folder. See tools/README-tools.md.
+
 Exit codes: 0 done, 1 bad command line, 2 bad profile or init failed, 3 module cannot be
 loaded or lacks the entry point, 4 time limit passed.
 )";
