@@ -4,35 +4,45 @@
 # fresh profile. The first activation stores the message set and records its checksum; the
 # second sends that checksum back and is answered with NoOperation.
 #   --windows   the host program and Corvane.dll built with mingw-w64, run under Wine
+#   --prebuilt  use the builds as they are: no package installation, no build
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 windows=0
+prebuilt=0
 for argument in "$@"; do
   case "$argument" in
     --windows) windows=1 ;;
-    -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --prebuilt) prebuilt=1 ;;
+    -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "demo: unknown argument $argument (see --help)" >&2; exit 1 ;;
   esac
 done
 
 step() { printf '\n== %s\n' "$*"; }
 
-step "dependencies"
-bash scripts/install-deps.sh
-
-step "build (linux preset)"
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j2 --target corvane-service corvane-host Corvane
+if ((!prebuilt)); then
+  step "dependencies"
+  bash scripts/install-deps.sh
+  step "build (linux preset)"
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux -j2 --target corvane-service corvane-host Corvane
+  if ((windows)); then
+    step "build (windows preset)"
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j2 --target corvane-host Corvane
+    build/windows/wine-run.sh --init
+  fi
+fi
 service_program=build/linux/bin/corvane-service
 host=(build/linux/bin/corvane-host)
-if ((windows)); then
-  step "build (windows preset)"
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows -j2 --target corvane-host Corvane
-  build/windows/wine-run.sh --init
-  host=(build/windows/wine-run.sh build/windows/bin/corvane-host.exe)
-fi
+if ((windows)); then host=(build/windows/wine-run.sh build/windows/bin/corvane-host.exe); fi
+for program in "$service_program" "${host[-1]}"; do
+  if [[ ! -x "$program" && ! -f "$program" ]]; then
+    echo "demo: $program is missing; run without --prebuilt to build it" >&2
+    exit 1
+  fi
+done
 
 work=$(mktemp -d)
 service_pid=

@@ -49,7 +49,8 @@ int Run(const HostCommand& command, const Profile& profile) {
   LogPrinter printer(std::cout, command.logFormat);
   ExchangeTracker tracker;
   const LogObservation observation(printer, tracker);
-  const MessageFolderWatch messages(profile.baseDirectory / kMessagesFolderPath);
+  const MessageFolderWatch messages(
+      (profile.baseDirectory / kMessagesFolderPath).make_preferred());
 
   int exitCode = kDone;
   try {
