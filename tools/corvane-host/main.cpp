@@ -73,6 +73,10 @@ int Run(const HostCommand& command, const Profile& profile) {
     std::cerr << "corvane-host: message file written: " << file.string() << "\n";
   }
   std::cerr << "corvane-host: [WEBTSM] CheckSum = " << RecordedChecksum(profile) << "\n";
+  const hostsim::MemoryStats memory = hostsim::GetMemoryStats();
+  std::cerr << "corvane-host: host string memory: " << memory.liveBlocks << " blocks ("
+            << memory.liveBytes << " bytes) live after " << memory.allocations
+            << " allocations\n";
   if (hostsim::MessagesFailed() > 0) {
     std::cerr << "corvane-host: " << hostsim::MessagesFailed()
               << " messages left Execute by an exception (see the log)\n";
