@@ -74,4 +74,6 @@ UINT SysStringByteLen(BSTR text) {
   return length;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR text) {
+  return SysStringByteLen(text) / static_cast<UINT>(sizeof(OLECHAR));
+}

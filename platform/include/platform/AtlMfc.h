@@ -184,3 +184,6 @@ class CComVariant : public tagVARIANT {
 };
 
 }  // namespace ATL
+
+// ATL code calls AtlThrow unqualified.
+using ATL::AtlThrow;

@@ -132,10 +132,10 @@ struct InterfaceOf<_com_IIID<I, Id>> {
 };
 }  // namespace platform_com_detail
 
-template <class Spec>
+template <class InterfaceOrIid>
 class _com_ptr_t {
  public:
-  using Interface = typename platform_com_detail::InterfaceOf<Spec>::type;
+  using Interface = typename platform_com_detail::InterfaceOf<InterfaceOrIid>::type;
 
   static const IID& GetIID() { return __uuidof(Interface); }
 
@@ -148,8 +148,8 @@ class _com_ptr_t {
   _com_ptr_t(const _com_ptr_t& other) noexcept : m_pointer(other.m_pointer) { AddRef(); }
   // From another interface pointer: queries it for this interface; an object that lacks it
   // gives an empty pointer, any other failure raises _com_error.
-  template <class OtherSpec>
-  _com_ptr_t(const _com_ptr_t<OtherSpec>& other) {
+  template <class OtherInterface>
+  _com_ptr_t(const _com_ptr_t<OtherInterface>& other) {
     QueryFrom(other.GetInterfacePtr());
   }
   ~_com_ptr_t() { ReleaseIfAny(); }
@@ -168,8 +168,8 @@ class _com_ptr_t {
     ReleaseIfAny();
     return *this;
   }
-  template <class OtherSpec>
-  _com_ptr_t& operator=(const _com_ptr_t<OtherSpec>& other) {
+  template <class OtherInterface>
+  _com_ptr_t& operator=(const _com_ptr_t<OtherInterface>& other) {
     _com_ptr_t queried(other);
     Attach(queried.Detach());
     return *this;
