@@ -1,7 +1,4 @@
 // The worker's life and the top of the handshake.
-#include <cstddef>
-#include <new>
-
 #include "CorvaneConfiguration.h"
 #include "ModuleLog.h"
 
@@ -32,15 +29,14 @@ CorvaneConfiguration::CorvaneConfiguration()
       m_readCount(0),
       m_readQueued(false) {}
 
-CorvaneConfiguration::~CorvaneConfiguration() = default;
+// The worker lives as long as the module. When the module is unloaded it closes whatever
+// exchange is still open, so that no WinINet callback is left pointing into unloaded code,
+// and gives its text back to the host's allocator.
+CorvaneConfiguration::~CorvaneConfiguration() { CloseInternetHandles(); }
 
 CorvaneConfiguration* CorvaneConfiguration::GetInstance() {
-  // The worker lives until the process ends and is never destroyed: at unload its handle
-  // members would close WinINet handles under the loader lock, and a late WinINet completion
-  // may still write into its read buffer.
-  alignas(CorvaneConfiguration) static std::byte storage[sizeof(CorvaneConfiguration)];
-  static CorvaneConfiguration* const instance = ::new (storage) CorvaneConfiguration();
-  return instance;
+  static CorvaneConfiguration instance;
+  return &instance;
 }
 
 void CorvaneConfiguration::TSMFirstHandShake() {

@@ -32,13 +32,28 @@ std::string MessageFileContent(IXMLDOMNode* messages) {
   return content;
 }
 
+// The refused checksum as one short line: control characters shown as '?', long texts cut.
+std::string LoggableCheckSum(const char* checksum) {
+  constexpr std::size_t kMaxLogged = 120;
+  std::string text;
+  for (const char* cursor = checksum; *cursor != '\0'; ++cursor) {
+    if (text.size() == kMaxLogged) {
+      text += "...";
+      break;
+    }
+    const auto byte = static_cast<unsigned char>(*cursor);
+    text.push_back(byte < 0x20 || byte == 0x7F ? '?' : *cursor);
+  }
+  return text;
+}
+
 }  // namespace
 
 void CorvaneConfiguration::StoreMessageFile(const Util::TString& checksum, IXMLDOMNode* messages) {
   // The checksum comes from the service; it must not name a file outside the folder.
   if (!corvane::IsUsableFileNamePrefix(static_cast<const char*>(checksum))) {
     CORVANE_LOG_PROGRESS(kStoreSite, "Refused the response checksum (%s): not usable in a file name",
-                         static_cast<const char*>(checksum));
+                         LoggableCheckSum(checksum).c_str());
     return;
   }
   if (messages == nullptr) {

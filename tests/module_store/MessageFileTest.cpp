@@ -152,6 +152,16 @@ TEST_P(RefusedCheckSumTest, WritesNothingRecordsNothingAndLogsOneRefusal) {
   EXPECT_EQ(records[0].level, 0);
   EXPECT_EQ(records[0].eventType, 6);
   EXPECT_EQ(records[0].text.rfind("Refused the response checksum (", 0), 0u) << records[0].text;
+  EXPECT_EQ(records[0].text.find_first_of("\r\n\t"), std::string::npos) << records[0].text;
+}
+
+TEST_F(MessageFileTest, RefusalLineShowsTheCheckSumShortAndOnOneLine) {
+  Worker().ProcessResponse(Answer("a/b&#10;" + std::string(500, 'z'), "<Messages/>").c_str());
+  const auto records = hostsim::LogRecords();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (a/b?zzz", 0), 0u);
+  EXPECT_LT(records[0].text.size(), 200u);
+  EXPECT_NE(records[0].text.find("...): not usable in a file name"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Checksums, RefusedCheckSumTest,
