@@ -11,12 +11,10 @@ namespace corvane::host {
 
 using WideText = std::basic_string<WCHAR>;
 
-// Malformed sequences become U+FFFD.
+// All through the platform's code-page conversion (CP_UTF8, CP_ACP): malformed UTF-8 becomes
+// U+FFFD, characters the ANSI code page lacks become its default character.
 WideText Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(const WideText& text);
-
-// Through the platform's code-page conversion (CP_ACP); characters the code page lacks
-// become its default character.
 std::string Utf8ToAnsi(std::string_view text);
 std::string AnsiToUtf8(std::string_view text);
 
