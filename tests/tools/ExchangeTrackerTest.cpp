@@ -1,0 +1,91 @@
+// When corvane-host considers an exchange of the module in flight.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "ExchangeTracker.h"
+#include "ParamName.h"
+
+using corvane::host::ExchangeTracker;
+
+namespace {
+
+const std::string kSend = "SendWebRequest";
+const std::string kCompletion = "DelayedWebRequest";
+
+struct Step {
+  std::function<void(ExchangeTracker&)> apply;
+};
+
+Step Log(const std::string& text) {
+  return {[text](ExchangeTracker& t) { t.OnLog(text); }};
+}
+Step Ran(std::vector<std::string> queued, std::size_t ran) {
+  return {[queued, ran](ExchangeTracker& t) { t.OnMessagesRun(queued, ran); }};
+}
+Step Background() {
+  return {[](ExchangeTracker& t) { t.OnBackground(); }};
+}
+
+const Step kSending = Log("Sending the TSM request");
+
+struct TrackerCase {
+  const char* name;
+  std::vector<Step> steps;
+  bool inFlight;
+  std::uint64_t completions;
+};
+
+class ExchangeTrackerTest : public ::testing::TestWithParam<TrackerCase> {};
+
+}  // namespace
+
+TEST_P(ExchangeTrackerTest, FollowsLogLinesAndMessages) {
+  ExchangeTracker tracker;
+  for (const Step& step : GetParam().steps) step.apply(tracker);
+  EXPECT_EQ(tracker.InFlight(), GetParam().inFlight);
+  EXPECT_EQ(tracker.Completions(), GetParam().completions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, ExchangeTrackerTest,
+    ::testing::Values(
+        TrackerCase{"Idle", {}, false, 0},
+        TrackerCase{"RequestRunNothingSent", {Ran({kSend}, 1)}, false, 0},
+        TrackerCase{"Sent", {Ran({kSend}, 1), kSending}, true, 0},
+        TrackerCase{"SentAndCompleted", {kSending, Ran({kCompletion}, 1)}, false, 1},
+        TrackerCase{"CompletionArrivedWhileQueueLookedEmpty", {kSending, Ran({}, 1)}, false, 1},
+        TrackerCase{"CompletionStillUnderConstruction",
+                    {kSending, Ran({"SequencedAppMsg"}, 1)}, false, 1},
+        TrackerCase{"CompletionBehindQueuedRequests",
+                    {kSending, Ran({kSend, kSend}, 3)}, false, 1},
+        TrackerCase{"TwoSentOneCompleted",
+                    {kSending, kSending, Ran({kCompletion}, 1)}, true, 1},
+        TrackerCase{"ConnectionFailure",
+                    {kSending, Log("InternetConnect failed, error --> 12029")}, false, 0},
+        TrackerCase{"SendFailure", {kSending, Log("HttpSendRequest failed, error  --> 5")}, false, 0},
+        TrackerCase{"OtherLineKeepsItOpen",
+                    {kSending, Log("Received the response and saved")}, true, 0},
+        TrackerCase{"BackgroundClosesAll", {kSending, kSending, Background()}, false, 0},
+        TrackerCase{"LateCompletionDoesNotCloseTheNextExchange",
+                    {kSending, Ran({kCompletion}, 1), Ran({kCompletion}, 1), kSending}, true, 2},
+        TrackerCase{"SentAfterBackground", {kSending, Background(), kSending}, true, 0}),
+    ParamName());
+
+TEST(ExchangeTracker, LogLinesFromManyThreadsAreAllCounted) {
+  ExchangeTracker tracker;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 1000; ++i) tracker.OnLog("Sending the TSM request");
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(tracker.Sent(), 4000u);
+  tracker.OnMessagesRun({}, 3999);
+  EXPECT_TRUE(tracker.InFlight());
+  tracker.OnMessagesRun({}, 1);
+  EXPECT_FALSE(tracker.InFlight());
+  EXPECT_EQ(tracker.MessagesRun(), 4000u);
+}

@@ -1,0 +1,44 @@
+#include "LogPrinter.h"
+
+#include <nlohmann/json.hpp>
+
+#include "TextEncoding.h"
+
+namespace corvane::host {
+namespace {
+
+// "Features\MarketingSupport\Corvane\src\webtsmmanager" -> "webtsmmanager"
+std::string ShortFile(const std::string& file) {
+  const auto slash = file.find_last_of("\\/");
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+}  // namespace
+
+LogPrinter::LogPrinter(std::ostream& out, Format format) : m_out(out), m_format(format) {}
+
+std::string LogPrinter::AsText(const hostsim::LogRecord& record) {
+  return "[" + std::to_string(record.level) + "/" + std::to_string(record.eventType) + "] " +
+         ShortFile(record.file) + ":" + std::to_string(record.line) + " " +
+         AnsiToUtf8(record.function) + ": " + AnsiToUtf8(record.text);
+}
+
+std::string LogPrinter::AsJson(const hostsim::LogRecord& record) {
+  nlohmann::ordered_json line;
+  line["level"] = record.level;
+  line["eventType"] = record.eventType;
+  line["file"] = AnsiToUtf8(record.file);
+  line["line"] = record.line;
+  line["function"] = AnsiToUtf8(record.function);
+  line["signature"] = AnsiToUtf8(record.signature);
+  line["text"] = AnsiToUtf8(record.text);
+  return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void LogPrinter::Print(const hostsim::LogRecord& record) {
+  const std::string line = m_format == Format::Json ? AsJson(record) : AsText(record);
+  const std::lock_guard lock(m_mutex);
+  m_out << line << std::endl;
+}
+
+}  // namespace corvane::host
