@@ -129,13 +129,18 @@ bool MessageQueue::RunUntil(const std::function<bool()>& done,
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     Entry entry{};
+    bool arrived = false;
     {
       std::unique_lock lock(m_mutex);
-      if (!m_arrived.wait_until(lock, deadline, [this] { return !m_entries.empty(); })) {
-        return done();
+      arrived = m_arrived.wait_until(lock, deadline, [this] { return !m_entries.empty(); });
+      if (arrived) {
+        entry = m_entries.front();
+        m_entries.pop_front();
       }
-      entry = m_entries.front();
-      m_entries.pop_front();
+    }
+    // done() is asked without the queue's lock: it may well ask the queue itself.
+    if (!arrived) {
+      return done();
     }
     Run(entry);
   }

@@ -132,6 +132,13 @@ TEST_F(MessageQueue, RunUntilWaitsForAMessageFromAnotherThread) {
   later.join();
 }
 
+// A condition that looks at the queue itself must not find it locked when the wait ends.
+TEST_F(MessageQueue, RunUntilAsksItsConditionWithoutHoldingTheQueue) {
+  EXPECT_FALSE(hostsim::RunMessagesUntil(
+      [] { return hostsim::PendingMessageCount() > 0 && hostsim::MessagesExecuted() > 0; },
+      30ms));
+}
+
 TEST_F(MessageQueue, RunUntilGivesUpAfterItsTimeout) {
   EXPECT_FALSE(hostsim::RunMessagesUntil([] { return false; }, 30ms));
   EXPECT_FALSE(hostsim::WaitForMessage(10ms));
