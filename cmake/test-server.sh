@@ -1,5 +1,6 @@
 #!/bin/sh
-# Starts or stops the WinINet test server for the Windows tests under Wine.
+# Starts or stops a test server program for the Windows tests under Wine. The program writes
+# its port to PORT-FILE once it serves; start waits for that (10 s at most).
 #   test-server.sh start|stop SERVER-PROGRAM PORT-FILE PID-FILE
 set -eu
 action=$1 program=$2 port_file=$3 pid_file=$4
