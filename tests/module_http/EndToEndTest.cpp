@@ -200,8 +200,10 @@ class UnreachableTest : public EndToEndTest,
 
 TEST_P(UnreachableTest, TheExchangeEndsWithoutProcessing) {
   m_profile.WritePlacementConfiguration(PlacementConfiguration(GetParam().url));
+  // A refused connection may complete before the handshake's caller looks at the queue, so
+  // only the completion's arrival as a message of its own is waited for; that the handshake
+  // never waits for the network is shown with a held answer.
   Activate();
-  EXPECT_EQ(hostsim::PendingMessageCount(), 0u) << "the send is still under way";
   EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
                                         kExchangeLimit));
   hostsim::RunMessagesUntil([] { return false; }, 200ms);
