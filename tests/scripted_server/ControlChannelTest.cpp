@@ -69,8 +69,8 @@ protected:
 
   // Scripts a held answer and asks for it from another thread, which waits for it; the body
   // that thread received, nullopt when the answer broke off.
-  std::future<std::optional<std::string>> AskForHeldAnswer() {
-    HttpAnswer held = Scripted(200, "late");
+  std::future<std::optional<std::string>> AskForHeldAnswer(const std::string& heldBody = "late") {
+    HttpAnswer held = Scripted(200, heldBody);
     held.holdUntilReleased = true;
     Script(held);
     auto body = std::async(std::launch::async, [this]() -> std::optional<std::string> {
@@ -151,12 +151,15 @@ TEST_F(ControlChannelTest, AHeldAnswerWaitsForRelease) {
 
 // A test that ends with an answer still held or trickling must not leave it to the next one.
 TEST_F(ControlChannelTest, ResetCutsAnswersUnderWayShortAndForgetsEverything) {
-  auto body = AskForHeldAnswer();
-  Call("POST", control::kReset);
-  EXPECT_EQ(body.get(), std::nullopt) << "the held answer was sent after the reset";
-  EXPECT_TRUE(Flag(control::kReleasedInTime));
-  EXPECT_TRUE(Call("GET", control::kRequests).empty());
-  EXPECT_FALSE(Flag(control::kAnswersSent + control::WaitQuery(1, 0ms)));
+  for (const std::string held : {"late", ""}) {
+    SCOPED_TRACE("held body \"" + held + "\"");
+    auto body = AskForHeldAnswer(held);
+    Call("POST", control::kReset);
+    EXPECT_EQ(body.get(), std::nullopt) << "the held answer was sent after the reset";
+    EXPECT_TRUE(Flag(control::kReleasedInTime));
+    EXPECT_TRUE(Call("GET", control::kRequests).empty());
+    EXPECT_FALSE(Flag(control::kAnswersSent + control::WaitQuery(1, 0ms)));
+  }
 
   // The answer is back to its default: an empty 200.
   const auto fresh = m_served.Get("/fresh");

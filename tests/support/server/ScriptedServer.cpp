@@ -18,6 +18,7 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
                              request.get_header_value("Content-Length")};
     HttpAnswer answer;
     Generation generation = 0;
+    bool abandoned = false;
     {
       std::unique_lock lock(m_mutex);
       generation = m_generation;
@@ -29,9 +30,16 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
                               [&] { return m_released || Abandoned(generation); })) {
         m_releaseTimedOut = true;
       }
+      abandoned = Abandoned(generation);
     }
     response.status = answer.status;
     response.set_header("Cache-Control", "no-store");
+    if (abandoned) {
+      // Reset or stopped while held: the answer breaks off instead of reaching a later test.
+      response.set_chunked_content_provider(
+          "text/xml", [](std::size_t, httplib::DataSink&) { return false; });
+      return;
+    }
     if (answer.body.empty()) {
       response.set_content("", "text/xml");
       CountAnswerSent(generation);

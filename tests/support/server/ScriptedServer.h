@@ -49,6 +49,7 @@ private:
   using Generation = std::uint64_t;
 
   // Whether the answers of `generation` are to stop (reset since, or the server stopping).
+  // Called with the mutex held.
   bool Abandoned(Generation generation) const;
   void CountAnswerSent(Generation generation);
 
