@@ -40,9 +40,11 @@ function(corvane_host_test_server)
 endfunction()
 
 # corvane_require_host_test_server(TEST SERVER): TEST runs while the server runs and finds the
-# server's port file through CORVANE_TEST_SERVER_PORT_FILE.
+# server's port file through CORVANE_TEST_SERVER_PORT_FILE. Tests of one server run one at a
+# time: a server may keep state for its client (the scripted server's answer and requests).
 function(corvane_require_host_test_server test server)
   set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${server})
+  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK ${server})
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
                CORVANE_TEST_SERVER_PORT_FILE=${CMAKE_BINARY_DIR}/${server}.port)
 endfunction()
