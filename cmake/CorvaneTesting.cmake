@@ -12,9 +12,12 @@ if(WIN32 AND CORVANE_BUILD_TESTS)
   set(CORVANE_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
 
-# The first Wine start creates the prefix, which must not happen twice at once.
+# The first Wine start creates the prefix, which must not happen twice at once: one setup
+# test for the whole build (if(TEST) sees only the current folder's tests).
 function(corvane_add_wine_prefix_fixture)
-  if(WIN32 AND NOT TEST corvane_wine_prefix)
+  get_property(added GLOBAL PROPERTY CORVANE_WINE_PREFIX_FIXTURE)
+  if(WIN32 AND NOT added)
+    set_property(GLOBAL PROPERTY CORVANE_WINE_PREFIX_FIXTURE TRUE)
     add_test(NAME corvane_wine_prefix COMMAND ${CORVANE_WINE_RUN} --init)
     set_tests_properties(corvane_wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix LABELS wine)
   endif()

@@ -1,8 +1,10 @@
-// Whole activations through the loaded module, over the platform's WinINet, against an HTTP
-// server of the test's own on 127.0.0.1.
+// Whole activations through the loaded module, over the platform's WinINet on Linux and
+// Wine's on Windows, against a scripted HTTP server on 127.0.0.1.
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <string>
 
 #include <gmock/gmock.h>
@@ -12,7 +14,10 @@
 #include "LocalHttpServer.h"
 #include "ModuleFixture.h"
 #include "PlacementConfiguration.h"
-#include "ProcessCounts.h"
+#include "StoreExpectations.h"
+#ifndef _WIN32
+#  include "ProcessCounts.h"
+#endif
 
 namespace corvane_test {
 namespace {
@@ -23,13 +28,13 @@ using ::testing::HasSubstr;
 
 constexpr std::size_t kChunk = 2047;
 constexpr const char* kSendingLine = "Sending the TSM request";
-constexpr const char* kSavedLine = "Received the response and saved";
 constexpr const char* kHugeLine = "TBD: huge response";
 constexpr auto kExchangeLimit = 20s;
 
 class EndToEndTest : public ModuleTest {
 protected:
   void SetUp() override {
+    ASSERT_NE(m_server.Port(), 0) << "no HTTP server to talk to";
     m_profile.WritePlacementConfiguration(
         PlacementConfiguration(m_server.Url("/tsm/get"), {{"Product.Version", "v"}}));
     hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
@@ -53,6 +58,15 @@ protected:
   bool RunUntilLogLines(std::size_t lines) {
     return hostsim::RunMessagesUntil([lines] { return hostsim::LogTexts().size() >= lines; },
                                      kExchangeLimit);
+  }
+
+  // After Activate(): runs the host's messages until the module has processed the answer.
+  // Processing parses the answer in a document of the host's factory, the only one after the
+  // placement configuration's, and ends within the message that began it.
+  bool RunUntilAnswerProcessed() {
+    const unsigned processed = hostsim::DomDocumentsCreated() + 1;
+    return hostsim::RunMessagesUntil(
+        [processed] { return hostsim::DomDocumentsCreated() >= processed; }, kExchangeLimit);
   }
 
   std::string MessageFile(const std::string& checksum) const {
@@ -186,8 +200,10 @@ class UnreachableTest : public EndToEndTest,
 
 TEST_P(UnreachableTest, TheExchangeEndsWithoutProcessing) {
   m_profile.WritePlacementConfiguration(PlacementConfiguration(GetParam().url));
+  // A refused connection may complete before the handshake's caller looks at the queue, so
+  // only the completion's arrival as a message of its own is waited for; that the handshake
+  // never waits for the network is shown with a held answer.
   Activate();
-  EXPECT_EQ(hostsim::PendingMessageCount(), 0u) << "the send is still under way";
   EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
                                         kExchangeLimit));
   hostsim::RunMessagesUntil([] { return false; }, 200ms);
@@ -217,6 +233,127 @@ TEST_F(EndToEndTest, GoingToTheBackgroundInTheMiddleOfATransferEndsIt) {
   EXPECT_TRUE(NoMessageFile());
 }
 
+// A service answer: a WebControlMessage with this checksum attribute and content.
+std::string ServiceAnswer(const std::string& checksum, const std::string& content) {
+  return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + content +
+         "</WebControlMessage>";
+}
+
+HttpAnswer Answering(std::string body, int status = 200) {
+  HttpAnswer answer;
+  answer.status = status;
+  answer.body = std::move(body);
+  return answer;
+}
+
+constexpr const char* kStoredMessages =
+    "<Messages><Message id=\"1\">Line one\nLine two</Message><Message id=\"2\"/></Messages>";
+
+struct StoringCase {
+  const char* name;
+  HttpAnswer answer;
+  bool stored;             // 1234WebTSMFile.xmf written and 1234 recorded
+  const char* secondLine;  // the line logged after the sending line; nullptr: none
+};
+
+void PrintTo(const StoringCase& storing, std::ostream* out) { *out << storing.name; }
+
+class StoringTest : public EndToEndTest, public ::testing::WithParamInterface<StoringCase> {};
+
+TEST_P(StoringTest, OnlyAMessageSetWithItsCheckSumIsStoredAndRecorded) {
+  m_profile.RecordCheckSum("previous");
+  m_server.SetAnswer(GetParam().answer);
+  Activate();
+  ASSERT_TRUE(RunUntilAnswerProcessed()) << ::testing::PrintToString(hostsim::LogTexts());
+
+  const auto texts = hostsim::LogTexts();
+  ASSERT_EQ(texts.size(), GetParam().secondLine == nullptr ? 1u : 2u)
+      << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[0], kSendingLine);
+  if (GetParam().secondLine != nullptr) {
+    EXPECT_EQ(texts[1].rfind(GetParam().secondLine, 0), 0u) << texts[1];
+  }
+  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
+  if (!GetParam().stored) {
+    EXPECT_TRUE(FilesIn(m_profile.messagesFolder).empty());
+    EXPECT_EQ(m_profile.RecordedCheckSum(), "previous");
+    return;
+  }
+  EXPECT_EQ(FilesIn(m_profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_EQ(m_profile.RecordedCheckSum(), "1234");
+
+  // The declaration, then the Messages element's markup; the line feed in the message text
+  // reaches the disk as CR LF. Wine's MSXML indents the markup with tabs and CR LF of its own,
+  // so only the Linux serialisation is compared byte for byte.
+  const std::string bytes = MessageFile("1234");
+  const std::string markup = "<Messages><Message id=\"1\">Line one\r\nLine two</Message>"
+                             "<Message id=\"2\"/></Messages>";
+  ExpectOnlyCrLfLineBreaks(bytes);
+  EXPECT_EQ(bytes.rfind(std::string(kDeclaration) + "<Messages>", 0), 0u) << bytes;
+  EXPECT_EQ(WithoutIndentation(bytes), kDeclaration + markup);
+#ifndef _WIN32
+  EXPECT_EQ(bytes, kDeclaration + markup);
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StoringTest,
+    ::testing::Values(
+        StoringCase{"CheckSumAndMessages", Answering(ServiceAnswer("1234", kStoredMessages)),
+                    true, kSavedLine},
+        StoringCase{"NoOperationAndCheckSumWithoutMessages",
+                    Answering(ServiceAnswer("1234", "<NoOperation/>")), false, nullptr},
+        StoringCase{"XhtmlErrorPage",
+                    Answering("<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/"
+                              "xhtml\"><head><title>Bad Gateway</title></head><body><h1>502 "
+                              "Bad Gateway</h1></body></html>\n",
+                              502),
+                    false, nullptr},
+        StoringCase{"NamespacedRoot",
+                    Answering("<WebControlMessage xmlns=\"urn:corvane:messages\" "
+                              "Userpref_CheckSum=\"1234\">" +
+                              std::string(kStoredMessages) + "</WebControlMessage>"),
+                    false, nullptr},
+        StoringCase{"MalformedBody",
+                    Answering("<WebControlMessage Userpref_CheckSum=\"1234\"><Messages><M>x"
+                              "</Messages></WebControlMessage>"),
+                    false, "XSD parsing error in "}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBack) {
+  m_profile.WritePlacementConfiguration(PlacementConfiguration(
+      m_server.Url("/tsm/get"), {{"Product.Version", "v"}, {"CheckSum", "cs"}}));
+  struct Step {
+    const char* checksum;
+    const char* message;
+    const char* sentBack;  // the checksum the request carries
+  };
+  // The same checksum again overwrites its file; another one adds a file beside it.
+  const Step steps[] = {{"1234", "first", "0"}, {"1234", "second", "1234"},
+                        {"1235", "third", "1234"}, {"1235", "fourth", "1235"}};
+  std::size_t exchanges = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.message);
+    hostsim::ClearLog();
+    m_server.SetAnswer(Answering(
+        ServiceAnswer(step.checksum, std::string("<Messages><M>") + step.message + "</M></Messages>")));
+    Activate();
+    ASSERT_TRUE(RunUntilAnswerProcessed()) << ::testing::PrintToString(hostsim::LogTexts());
+    EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), ++exchanges);
+    EXPECT_EQ(requests.back().target, std::string("/tsm/get?v=27&cs=") + step.sentBack);
+    EXPECT_EQ(m_profile.RecordedCheckSum(), step.checksum);
+    EXPECT_EQ(MessageText(MessageFile(step.checksum)), step.message);
+  }
+  EXPECT_EQ(FilesIn(m_profile.messagesFolder),
+            (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
+  EXPECT_EQ(MessageText(MessageFile("1234")), "second");
+}
+
+#ifndef _WIN32
+// Linux only: descriptors and threads are counted through /proc, and a thousand exchanges
+// take too long under Wine.
 TEST_F(EndToEndTest, AThousandExchangesLeaveNoDescriptorOrThreadBehind) {
   m_server.SetAnswer(Plain(500));
   Activate();  // the first exchange starts what lives on (server connections, caches)
@@ -234,6 +371,7 @@ TEST_F(EndToEndTest, AThousandExchangesLeaveNoDescriptorOrThreadBehind) {
   EXPECT_TRUE(WaitForProcessCounts(before, 5s))
       << "before: " << before << ", after: " << CurrentProcessCounts();
 }
+#endif
 
 }  // namespace
 }  // namespace corvane_test

@@ -14,29 +14,17 @@
 
 namespace {
 
+using corvane_test::ExpectOnlyCrLfLineBreaks;
 using corvane_test::FilesIn;
 using corvane_test::HostProfile;
 using corvane_test::ReadBytes;
 using corvane_test::Worker;
 
-constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+using corvane_test::kDeclaration;
 
 std::string Answer(const std::string& checksum, const std::string& messages) {
   return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + messages +
          "</WebControlMessage>";
-}
-
-// Line breaks on disk are CR LF and nothing else.
-void ExpectOnlyCrLfLineBreaks(const std::string& bytes) {
-  for (std::size_t index = 0; index < bytes.size(); ++index) {
-    if (bytes[index] == '\r') {
-      ASSERT_LT(index + 1, bytes.size());
-      EXPECT_EQ(bytes[index + 1], '\n') << "lone CR at " << index;
-    } else if (bytes[index] == '\n') {
-      ASSERT_GT(index, 0u);
-      EXPECT_EQ(bytes[index - 1], '\r') << "lone LF at " << index;
-    }
-  }
 }
 
 class MessageFileTest : public ::testing::Test {

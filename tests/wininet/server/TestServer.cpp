@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "BodyPattern.h"
 
@@ -79,22 +80,17 @@ void Stall(const httplib::Request&, httplib::Response& response) {
   response.set_content("late", "text/plain");
 }
 
+httplib::Server& WithRoutes(httplib::Server& server) {
+  server.Get(R"(/bytes/(\d+))", Bytes);
+  server.Get(R"(/chunked/(\d+))", Chunked);
+  server.Get(R"(/trickle/(\d+)/(\d+))", Trickle);
+  server.Get(R"(/status/(\d+))", Status);
+  server.Get(R"(/echo.*)", Echo);
+  server.Get("/hang", Hang);
+  server.Get("/stall", Stall);
+  return server;
+}
+
 }  // namespace
 
-TestServer::TestServer() {
-  m_server.Get(R"(/bytes/(\d+))", Bytes);
-  m_server.Get(R"(/chunked/(\d+))", Chunked);
-  m_server.Get(R"(/trickle/(\d+)/(\d+))", Trickle);
-  m_server.Get(R"(/status/(\d+))", Status);
-  m_server.Get(R"(/echo.*)", Echo);
-  m_server.Get("/hang", Hang);
-  m_server.Get("/stall", Stall);
-  m_port = m_server.bind_to_any_port("127.0.0.1");
-  m_thread = std::thread([this] { m_server.listen_after_bind(); });
-  while (!m_server.is_running()) std::this_thread::yield();
-}
-
-TestServer::~TestServer() {
-  m_server.stop();
-  m_thread.join();
-}
+TestServer::TestServer() : m_listener(WithRoutes(m_server)) {}

@@ -11,19 +11,17 @@
 
 #include <httplib.h>
 
-#include <thread>
+#include "LoopbackListener.h"
 
 class TestServer {
 public:
   TestServer();
-  ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
 
-  int Port() const { return m_port; }
+  int Port() const { return m_listener.Port(); }
 
 private:
   httplib::Server m_server;
-  int m_port = 0;
-  std::thread m_thread;
+  corvane_test::LoopbackListener m_listener;
 };

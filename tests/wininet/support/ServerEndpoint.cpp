@@ -1,12 +1,9 @@
 #include "ServerEndpoint.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <string>
-
 #ifdef _WIN32
 #  include <winsock2.h>
 #  include <ws2tcpip.h>
+#  include "PortFile.h"
 #else
 #  include <arpa/inet.h>
 #  include <netinet/in.h>
@@ -15,28 +12,9 @@
 #  include "TestServer.h"
 #endif
 
-namespace {
-
-#ifdef _WIN32
-// Wine shows the Linux root as drive Z:.
-std::string WindowsPath(std::string path) {
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path.front() == '\\' ? "Z:" + path : path;
-}
-#endif
-
-}  // namespace
-
 int TestServerPort() {
 #ifdef _WIN32
-  const char* file = std::getenv("CORVANE_TEST_SERVER_PORT_FILE");
-  if (file == nullptr || *file == 0) return 0;
-  std::ifstream in(WindowsPath(file));
-  int port = 0;
-  in >> port;
-  return port;
+  return corvane_test::PortFromFileNamedBy("CORVANE_TEST_SERVER_PORT_FILE");
 #else
   static TestServer server;
   return server.Port();

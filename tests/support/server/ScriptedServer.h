@@ -1,0 +1,70 @@
+// An HTTP server on 127.0.0.1 (ephemeral port) that answers every GET with the answer the
+// test scripted, and records each request. Runs on the build machine: in the test process on
+// Linux, in a server program of its own beside the Windows tests under Wine.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "ScriptedExchange.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace corvane_test {
+
+class LoopbackListener;
+
+class ScriptedServer {
+public:
+  ScriptedServer();  // Port() is 0 when no port could be bound
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+  int Port() const;
+
+  void SetAnswer(HttpAnswer answer);
+  void Release();
+  // Whether every held answer was let go by Release() rather than by its safety timeout.
+  bool ReleasedInTime() const;
+
+  // Whether `count` answers have been written to the end, within the timeout.
+  bool WaitForAnswersSent(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  std::vector<RecordedRequest> Requests() const;
+  bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  // Starts afresh for the next test: answers still under way are cut short (held ones let
+  // go), and the answer, the requests and the counts are forgotten.
+  void Reset();
+
+private:
+  using Generation = std::uint64_t;
+
+  // Whether the answers of `generation` are to stop (reset since, or the server stopping).
+  // Called with the mutex held.
+  bool Abandoned(Generation generation) const;
+  void CountAnswerSent(Generation generation);
+
+  std::unique_ptr<httplib::Server> m_server;
+  std::unique_ptr<LoopbackListener> m_listener;
+
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_changed;
+  Generation m_generation = 0;
+  HttpAnswer m_answer;
+  bool m_released = false;
+  bool m_releaseTimedOut = false;
+  bool m_stopping = false;
+  std::size_t m_answersSent = 0;
+  std::vector<RecordedRequest> m_requests;
+};
+
+}  // namespace corvane_test
