@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds both targets and runs their test suites: Linux natively (plain and with
-# AddressSanitizer + UndefinedBehaviorSanitizer), Windows cross-built with mingw-w64 and
-# run under Wine. Installs missing Debian packages first.
+# Builds both targets and runs their test suites: Linux natively (plain, with
+# AddressSanitizer + UndefinedBehaviorSanitizer, and with ThreadSanitizer), Windows
+# cross-built with mingw-w64 and run under Wine. Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-presets=(linux linux-asan windows)
+presets=(linux linux-asan linux-tsan windows)
 if (($#)); then presets=("$@"); fi
 
 for preset in "${presets[@]}"; do
