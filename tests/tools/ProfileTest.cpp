@@ -305,7 +305,7 @@ TEST_F(ProfileFolder, MissingDataIniUnlessTheHostNamesNone) {
 
 struct VariableArgumentCase {
   const char* name;
-  const char* spec;
+  const char* definition;
   std::optional<std::string> variable;
   std::optional<std::string> parameter;
   std::optional<std::string> value;
@@ -314,7 +314,7 @@ struct VariableArgumentCase {
 class AceVariableArgumentTest : public ::testing::TestWithParam<VariableArgumentCase> {};
 
 TEST_P(AceVariableArgumentTest, SplitsNameParameterAndValue) {
-  const auto argument = ParseAceVariableArgument(GetParam().spec);
+  const auto argument = ParseAceVariableArgument(GetParam().definition);
   ASSERT_EQ(argument.has_value(), GetParam().variable.has_value());
   if (!argument) return;
   EXPECT_EQ(argument->name, *GetParam().variable);
@@ -323,7 +323,7 @@ TEST_P(AceVariableArgumentTest, SplitsNameParameterAndValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, AceVariableArgumentTest,
+    Definitions, AceVariableArgumentTest,
     ::testing::Values(
         VariableArgumentCase{"NameOnly", "CheckSum", "CheckSum", std::nullopt, std::nullopt},
         VariableArgumentCase{"WithParameter", "CheckSum:cs", "CheckSum", "cs", std::nullopt},
@@ -355,9 +355,9 @@ protected:
     ScaffoldRequest request;
     request.folder = m_temp.Path();
     request.url = "http://127.0.0.1:8080/messages";
-    for (const char* spec : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
+    for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
                              "Userpref_Region:region=north", "Some.Flag:flag"}) {
-      request.variables.push_back(*ParseAceVariableArgument(spec));
+      request.variables.push_back(*ParseAceVariableArgument(definition));
     }
     return request;
   }

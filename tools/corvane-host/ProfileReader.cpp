@@ -257,15 +257,15 @@ void ReadEvaluator(const json& value, Profile& profile) {
   if (const json* conditions = Find(value, "conditions")) {
     const std::string at = Member(where, "conditions");
     if (!conditions->is_object()) WrongType(at, *conditions, "an object");
-    for (const auto& [name, spec] : conditions->items()) {
-      profile.conditions.push_back(ReadCondition(name, spec, Member(at, name)));
+    for (const auto& [name, definition] : conditions->items()) {
+      profile.conditions.push_back(ReadCondition(name, definition, Member(at, name)));
     }
   }
   if (const json* variables = Find(value, "variables")) {
     const std::string at = Member(where, "variables");
     if (!variables->is_object()) WrongType(at, *variables, "an object");
-    for (const auto& [name, spec] : variables->items()) {
-      profile.variables.push_back(ReadVariable(name, spec, Member(at, name)));
+    for (const auto& [name, definition] : variables->items()) {
+      profile.variables.push_back(ReadVariable(name, definition, Member(at, name)));
     }
   }
 }

@@ -83,13 +83,13 @@ bool WriteText(const std::filesystem::path& file, const std::string& text) {
 
 }  // namespace
 
-std::optional<AceVariableArgument> ParseAceVariableArgument(const std::string& spec) {
+std::optional<AceVariableArgument> ParseAceVariableArgument(const std::string& definition) {
   AceVariableArgument argument;
-  const auto nameEnd = spec.find_first_of(":=");
-  argument.name = spec.substr(0, nameEnd);
+  const auto nameEnd = definition.find_first_of(":=");
+  argument.name = definition.substr(0, nameEnd);
   if (argument.name.empty()) return std::nullopt;
   if (nameEnd == std::string::npos) return argument;
-  std::string rest = spec.substr(nameEnd);
+  std::string rest = definition.substr(nameEnd);
   if (rest.front() == ':') {
     const auto parameterEnd = rest.find('=');
     argument.parameterName = rest.substr(1, parameterEnd == std::string::npos ? std::string::npos

@@ -16,8 +16,8 @@ struct AceVariableArgument {
 };
 
 // Splits NAME[:PARAMETER][=VALUE]; the name ends at the first ':' or '=', the parameter at
-// the first '=' after it. Empty result on a spec with an empty name.
-std::optional<AceVariableArgument> ParseAceVariableArgument(const std::string& spec);
+// the first '=' after it. Empty result on a definition with an empty name.
+std::optional<AceVariableArgument> ParseAceVariableArgument(const std::string& definition);
 
 struct ScaffoldRequest {
   std::filesystem::path folder;
