@@ -82,21 +82,27 @@ std::size_t MessageQueue::PendingCount() {
   return m_entries.size();
 }
 
+// A message is handed over while its derived constructor has yet to run, possibly on
+// another thread: whatever looks at its dynamic type first waits until it has replaced the
+// host base's.
+void MessageQueue::WaitUntilConstructed(const Entry& entry) {
+  while (VtableOf(entry.message) == entry.baseVtable) {
+    std::this_thread::yield();
+  }
+}
+
 std::vector<std::string> MessageQueue::PendingTypes() {
   std::vector<std::string> types;
   std::lock_guard lock(m_mutex);
   for (const Entry& entry : m_entries) {
+    WaitUntilConstructed(entry);
     types.push_back(TypeName(*entry.message));
   }
   return types;
 }
 
-// The message is handed over while its derived constructor has yet to run, possibly on
-// another thread: running it waits until its dynamic type has replaced the host base's.
 void MessageQueue::Run(const Entry& entry) {
-  while (VtableOf(entry.message) == entry.baseVtable) {
-    std::this_thread::yield();
-  }
+  WaitUntilConstructed(entry);
   const bool succeeded = ExecuteGuarded(*entry.message);
   delete entry.message;
   std::lock_guard lock(m_mutex);
@@ -159,9 +165,7 @@ void MessageQueue::DiscardPending() {
     discarded.swap(m_entries);
   }
   for (const Entry& entry : discarded) {
-    while (VtableOf(entry.message) == entry.baseVtable) {
-      std::this_thread::yield();
-    }
+    WaitUntilConstructed(entry);
     delete entry.message;
   }
 }

@@ -37,6 +37,7 @@ private:
 
   SequencedAppMsg* TakeNext();  // null when none is queued
   void Run(const Entry& entry);
+  static void WaitUntilConstructed(const Entry& entry);
 
   mutable std::mutex m_mutex;
   std::condition_variable m_arrived;
