@@ -20,13 +20,15 @@ struct ReadTarget {
   char buffer[2048];
   INTERNET_BUFFERSA record;
 
-  // Reads once as the module does; returns the result and leaves the last error.
-  BOOL Read(HINTERNET request, DWORD capacity = 2047) {
+  // Reads once as the module does; returns the result and leaves the last error. The
+  // context is what a queued read's completion carries to the callback: the recorder
+  // ignores a null one, and reads whose completions a test counts pass the recorder.
+  BOOL Read(HINTERNET request, DWORD capacity = 2047, DWORD_PTR context = 0) {
     record = {};
     record.dwStructSize = sizeof record;
     record.lpvBuffer = buffer;
     record.dwBufferLength = capacity;
-    return InternetReadFileExA(request, &record, 0, 2);
+    return InternetReadFileExA(request, &record, 0, context);
   }
 };
 
@@ -147,7 +149,7 @@ TEST(Callback, RemovedCallbackIsNeverCalledAgain) {
   EXPECT_EQ(InternetSetStatusCallback(exchange.request, nullptr), &Recorder::Callback);
   const std::size_t count = exchange.recorder.Records().size();
   for (auto& target : targets) {
-    target.Read(exchange.request, 16);
+    target.Read(exchange.request, 16, reinterpret_cast<DWORD_PTR>(&exchange.recorder));
     std::this_thread::sleep_for(20ms);
   }
   EXPECT_EQ(exchange.recorder.Records().size(), count);
