@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "BstrText.h"
+#include "ConditionEvaluatorLookup.h"
 #include "CorvaneConfiguration.h"
 #include "ModuleLog.h"
 #include "WebTsmSettings.h"
@@ -21,7 +22,6 @@ constexpr corvane::LogSite kAceVariableSite{
     "CorvaneConfiguration::GetAceVariableValueForNode(const class Util::TString<char,class "
     "Util::TStringAllocator<char> > &)"};
 
-constexpr const char* kEvaluatorName = "AppFW::IConditionEvaluator";
 constexpr const char* kPreferencePrefix = "Userpref";
 constexpr std::size_t kPreferencePrefixLength = 8;
 constexpr const char* kInvalidVariable = "invalid variable";
@@ -74,10 +74,6 @@ Util::TString PreferenceValue(const char* name) {
   return PreferenceText(value);
 }
 
-AppFW::IConditionEvaluator* FindEvaluator() {
-  return dynamic_cast<AppFW::IConditionEvaluator*>(
-      Util::SystemObjectRegistrar::instance().GetSystemObject(kEvaluatorName));
-}
 
 }  // namespace
 
@@ -89,7 +85,7 @@ Util::TString CorvaneConfiguration::GetAceVariableValueForNode(const Util::TStri
     return PreferenceValue(name);
   }
 
-  AppFW::IConditionEvaluator* evaluator = FindEvaluator();
+  AppFW::IConditionEvaluator* evaluator = corvane::FindConditionEvaluator();
   if (evaluator == nullptr) {
     CORVANE_LOG_PROGRESS(kAceVariableSite,
                          "Unable to get the evaluator. Ignoring the GetAceVariableValueForNode request");

@@ -1,4 +1,5 @@
 // The request driver: decides whether a request is made and starts it.
+#include "ConditionEvaluatorLookup.h"
 #include "CorvaneConfiguration.h"
 #include "ModuleLog.h"
 #include "WebTsmSettings.h"
@@ -11,13 +12,7 @@ constexpr corvane::LogSite kDriverSite{
     corvane::kConfigurationSource, "CorvaneConfiguration::LoadURLAndSendWebRequest",
     "void __cdecl CorvaneConfiguration::LoadURLAndSendWebRequest(void)"};
 
-constexpr const char* kEvaluatorName = "AppFW::IConditionEvaluator";
 constexpr const char* kConnectionCondition = "Browser.IsConnectionActive";
-
-AppFW::IConditionEvaluator* FindEvaluator() {
-  Util::Object* object = Util::SystemObjectRegistrar::instance().GetSystemObject(kEvaluatorName);
-  return dynamic_cast<AppFW::IConditionEvaluator*>(object);
-}
 
 }  // namespace
 
@@ -27,7 +22,7 @@ void CorvaneConfiguration::LoadURLAndSendWebRequest() {
   Util::Status status = Util::Status::GetSucceeded();
   bool connectionActive = true;
 
-  AppFW::IConditionEvaluator* evaluator = FindEvaluator();
+  AppFW::IConditionEvaluator* evaluator = corvane::FindConditionEvaluator();
   if (evaluator == nullptr) {
     CORVANE_LOG_PROGRESS(kDriverSite, "Unable to get the evaluator. Ignoring the TSM request");
     return;
