@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine64
+  clang-tools-14 lld-14 llvm-14 libc++-14-dev libwine-dev
   python3 ca-certificates
 )
 

@@ -1,10 +1,9 @@
-// The COM support classes of the target: the SDK's comdef.h on Windows, ours on Linux.
+// The COM support classes of the target: the SDK's comdef.h where it has one, ours elsewhere.
 #pragma once
 
 #ifdef _WIN32
 #  include <windows.h>
-#  include <comdef.h>
-#  include "platform/MsXmlSupport.h"  // the COM basics' pointer typedefs
+#  include "platform/MsXmlSupport.h"
 #else
-#  include "platform/linux/ComSupport.h"
+#  include "platform/ComSupport.h"
 #endif

@@ -1,7 +1,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/linux/ComSupport.h"
+#include "platform/ComSupport.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 //   MSXML's 0xC00CE558 for a document without a root element and E_FAIL otherwise.
 #pragma once
 
-#include "platform/linux/ComSupport.h"
+#include "platform/ComSupport.h"
 #include "platform/linux/OleAuto.h"
 #include "platform/linux/WinTypes.h"
 

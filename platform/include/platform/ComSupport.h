@@ -1,4 +1,5 @@
-// The COM support classes for the Linux build: _com_error and its raisers, _bstr_t,
+// The COM support classes where the SDK has none (Linux, and Windows built against Wine's
+// headers, which lack comdef.h): _com_error and its raisers, _bstr_t,
 // _variant_t and the owning interface pointer _com_ptr_t with the IXxxPtr typedef pattern.
 // They behave as the Windows ones do for the operations this product uses; in particular
 // -> and Release() on an empty pointer raise _com_error(E_POINTER).
@@ -8,8 +9,13 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/linux/CodePage.h"
-#include "platform/linux/OleAuto.h"
+#ifdef _WIN32
+#  include <windows.h>
+#  include <oleauto.h>
+#else
+#  include "platform/linux/CodePage.h"
+#  include "platform/linux/OleAuto.h"
+#endif
 
 class _bstr_t;
 

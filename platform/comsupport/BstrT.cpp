@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/ComSupport.h"
+#include "platform/ComSupport.h"
 
 // The shared text of _bstr_t copies: the BSTR and, made on demand, its narrow form.
 class _bstr_t::Data {
@@ -87,9 +87,10 @@ _bstr_t& _bstr_t::operator=(const char* text) { return *this = _bstr_t(text); }
 _bstr_t& _bstr_t::operator=(const OLECHAR* text) { return *this = _bstr_t(text); }
 
 _bstr_t& _bstr_t::operator+=(const _bstr_t& other) {
-  const std::u16string joined = std::u16string(GetBSTR() != nullptr ? GetBSTR() : u"", length()) +
-                                std::u16string(other.GetBSTR() != nullptr ? other.GetBSTR() : u"",
-                                               other.length());
+  using Text = std::basic_string<OLECHAR>;
+  static constexpr OLECHAR kEmpty[] = {0};
+  const Text joined = Text(GetBSTR() != nullptr ? GetBSTR() : kEmpty, length()) +
+                      Text(other.GetBSTR() != nullptr ? other.GetBSTR() : kEmpty, other.length());
   BSTR text = SysAllocStringLen(joined.data(), static_cast<UINT>(joined.size()));
   if (text == nullptr) _com_issue_error(E_OUTOFMEMORY);
   Release();

@@ -1,4 +1,4 @@
-#include "platform/linux/ComSupport.h"
+#include "platform/ComSupport.h"
 
 namespace {
 

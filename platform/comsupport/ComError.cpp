@@ -2,13 +2,13 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/linux/ComSupport.h"
+#include "platform/ComSupport.h"
 
 namespace {
 
 // First and last HRESULT that stand for a WORD error code of an IDispatch exception.
-constexpr HRESULT kWCodeFirst = MakeHResult(0x80040200u);
-constexpr HRESULT kWCodeLast = MakeHResult(0x8004FFFFu);
+constexpr HRESULT kWCodeFirst = static_cast<HRESULT>(0x80040200u);
+constexpr HRESULT kWCodeLast = static_cast<HRESULT>(0x8004FFFFu);
 
 const char* KnownMessage(HRESULT hr) {
   switch (static_cast<std::uint32_t>(hr)) {
