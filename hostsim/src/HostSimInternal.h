@@ -1,14 +1,16 @@
 // What the stand-in host's parts expose to each other: each part resets its own state.
 #pragma once
+#include "hostsim/HostSimApi.h"
 
 namespace hostsim::detail {
 
-void ResetLog();
-void ResetConfiguration();    // INI name, base directory, DOM factory
-void ResetApproval();
-void ResetPreferences();
-void ResetEvaluator();
-void ResetMessages();
-void ResetProfileRequests();
+HOSTSIM_API void ResetLog();
+HOSTSIM_API void ResetDataIniFile();
+HOSTSIM_API void ResetBaseDirectoryAndDomFactory();
+HOSTSIM_API void ResetApproval();
+HOSTSIM_API void ResetPreferences();
+HOSTSIM_API void ResetEvaluator();
+HOSTSIM_API void ResetMessages();
+HOSTSIM_API void ResetProfileRequests();
 
 }  // namespace hostsim::detail

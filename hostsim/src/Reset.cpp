@@ -7,7 +7,8 @@ namespace hostsim {
 void Reset() {
   detail::ResetMessages();
   detail::ResetLog();
-  detail::ResetConfiguration();
+  detail::ResetDataIniFile();
+  detail::ResetBaseDirectoryAndDomFactory();
   detail::ResetApproval();
   detail::ResetPreferences();
   detail::ResetEvaluator();

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "ProfileDocument.h"
+#include "KXUtilities/ProfileDocument.h"
 #include "host/KXUtilities.h"
 #include "hostsim/HostSim.h"
 
@@ -37,8 +37,8 @@ const ReadCase kReadCases[] = {
     {"PlainValue", "[WEBTSM]\r\nWEBTSMON=1\r\n", "WEBTSM", "WEBTSMON", "x", 10, "1", 1},
     {"NamesIgnoreCase", "[webtsm]\nwebtsmon=0\n", "WEBTSM", "WebTsmOn", "1", 10, "0", 1},
     {"MissingKeyGivesTheDefault", "[WEBTSM]\nOther=2\n", "WEBTSM", "CheckSum", "0", 101, "0", 1},
-    {"MissingSectionGivesTheDefault", "[Other]\nCheckSum=9\n", "WEBTSM", "CheckSum", "0", 101,
-     "0", 1},
+    {"MissingSectionGivesTheDefault", "[Other]\nCheckSum=9\n", "WEBTSM", "CheckSum", "0", 101, "0",
+     1},
     {"BlanksAroundNameAndValueAreTrimmed", "[WEBTSM]\n  CheckSum \t=  abc def  \n", "WEBTSM",
      "CheckSum", "0", 101, "abc def", 7},
     {"ValueMayHoldEquals", "[S]\nK=a=b\n", "S", "K", "", 10, "a=b", 3},
@@ -55,12 +55,12 @@ const ReadCase kReadCases[] = {
     {"LineFeedOnlyFileWithoutFinalNewline", "[S]\nA=1\nK=last", "S", "K", "", 10, "last", 4},
     {"KeyNamesOfASection", "[S]\nA=1\nB=2\n[T]\nC=3\n", "S", nullptr, "", 20,
      std::string("A\0B\0\0", 5), 4},
-    {"SectionNames", "[S]\nA=1\n[T]\nC=3\n", nullptr, nullptr, "", 20,
-     std::string("S\0T\0\0", 5), 4},
+    {"SectionNames", "[S]\nA=1\n[T]\nC=3\n", nullptr, nullptr, "", 20, std::string("S\0T\0\0", 5),
+     4},
 };
 
 class ProfileFiles : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     hostsim::Reset();
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -100,7 +100,7 @@ protected:
 };
 
 class ProfileRead : public ProfileFiles, public ::testing::WithParamInterface<ReadCase> {
-protected:
+ protected:
   // The text and its terminator; a name list's expected text carries its own NULs.
   static void ExpectBuffer(const ReadCase& c, const std::vector<char>& buffer, DWORD count) {
     EXPECT_EQ(count, c.expectedCount);
@@ -115,9 +115,8 @@ TEST_P(ProfileRead, GivesWhatWindowsGives) {
   const ReadCase& c = GetParam();
   const std::string path = Prepare(c.file);
   std::vector<char> buffer(c.bufferSize + 1, '#');
-  const DWORD count = _UtilGetPrivateProfileString(c.section, c.key, c.defaultValue,
-                                                   buffer.data(), c.bufferSize, path.c_str(),
-                                                   "source", 42);
+  const DWORD count = _UtilGetPrivateProfileString(c.section, c.key, c.defaultValue, buffer.data(),
+                                                   c.bufferSize, path.c_str(), "source", 42);
   ExpectBuffer(c, buffer, count);
 }
 
@@ -165,7 +164,8 @@ TEST_F(ProfileFiles, WriteCreatesFileSectionAndKey) {
 }
 
 TEST_F(ProfileFiles, WriteReplacesOnlyItsKey) {
-  const std::string path = Prepare("[A]\nx=1\n[WEBTSM]\nWEBTSMON=1\nCheckSum=old\nAfter=2\n[B]\ny=3\n");
+  const std::string path =
+      Prepare("[A]\nx=1\n[WEBTSM]\nWEBTSMON=1\nCheckSum=old\nAfter=2\n[B]\ny=3\n");
   EXPECT_TRUE(_UtilWritePrivateProfileString("WEBTSM", "checksum", "new", path.c_str(), "t", 1));
   EXPECT_EQ(Read("WEBTSM", "CheckSum", "", path), "new");
   EXPECT_EQ(Read("WEBTSM", "WEBTSMON", "", path), "1");
@@ -204,7 +204,8 @@ TEST_F(ProfileFiles, ManyWritesKeepEveryKey) {
   for (int i = 0; i < 50; ++i) {
     const std::string key = "Key" + std::to_string(i);
     const std::string value = std::to_string(i * 7);
-    ASSERT_TRUE(_UtilWritePrivateProfileString("S", key.c_str(), value.c_str(), path.c_str(), "t", 1));
+    ASSERT_TRUE(
+        _UtilWritePrivateProfileString("S", key.c_str(), value.c_str(), path.c_str(), "t", 1));
   }
   for (int i = 0; i < 50; ++i) {
     EXPECT_EQ(Read("S", ("key" + std::to_string(i)).c_str(), "", path), std::to_string(i * 7));

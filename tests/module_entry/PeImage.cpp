@@ -7,7 +7,13 @@ namespace corvane_test {
 
 namespace {
 
-enum DirectoryIndex : std::size_t { kExports = 0, kImports = 1, kResources = 2, kDebug = 6, kDelayImports = 13 };
+enum DirectoryIndex : std::size_t {
+  kExports = 0,
+  kImports = 1,
+  kResources = 2,
+  kDebug = 6,
+  kDelayImports = 13
+};
 
 constexpr std::uint32_t kCodeViewDebugType = 2;
 constexpr std::uint32_t kVersionResourceType = 16;  // RT_VERSION
@@ -110,7 +116,9 @@ bool ForEachChild(const ByteView& bytes, const VersionBlock& parent, Visit visit
 
 std::optional<PeVersionInfo> ParseVersionInfo(const ByteView& bytes) {
   const auto root = ReadVersionBlock(bytes, 0, bytes.Size());
-  if (!root || root->key != u"VS_VERSION_INFO" || root->valueLength < 52 ||
+  constexpr std::uint64_t kFixedFileInfoSize = 52;
+  if (!root || root->key != u"VS_VERSION_INFO" || root->valueLength < kFixedFileInfoSize ||
+      root->value + kFixedFileInfoSize > root->end ||
       bytes.At<std::uint32_t>(root->value) != kFixedFileInfoSignature) {
     return std::nullopt;
   }
@@ -120,10 +128,9 @@ std::optional<PeVersionInfo> ParseVersionInfo(const ByteView& bytes) {
     return std::nullopt;
   }
   PeVersionInfo info;
-  info.fileVersion = {static_cast<std::uint16_t>(*versionHigh >> 16),
-                      static_cast<std::uint16_t>(*versionHigh),
-                      static_cast<std::uint16_t>(*versionLow >> 16),
-                      static_cast<std::uint16_t>(*versionLow)};
+  info.fileVersion = {
+      static_cast<std::uint16_t>(*versionHigh >> 16), static_cast<std::uint16_t>(*versionHigh),
+      static_cast<std::uint16_t>(*versionLow >> 16), static_cast<std::uint16_t>(*versionLow)};
   const auto addString = [&](const VersionBlock& entry) {
     const auto text = U16String(bytes, entry.value, entry.end, false);
     if (text) {
@@ -147,8 +154,8 @@ std::optional<PeImage> PeImage::Parse(std::string bytes) {
   image.m_bytes = std::move(bytes);
   const ByteView view = image.Bytes();
   const auto peOffset = view.At<std::uint32_t>(0x3C);
-  if (view.At<std::uint16_t>(0) != 0x5A4D || !peOffset ||      // "MZ"
-      view.At<std::uint32_t>(*peOffset) != 0x00004550) {        // "PE\0\0"
+  if (view.At<std::uint16_t>(0) != 0x5A4D || !peOffset ||  // "MZ"
+      view.At<std::uint32_t>(*peOffset) != 0x00004550) {   // "PE\0\0"
     return std::nullopt;
   }
   const std::uint64_t fileHeader = std::uint64_t{*peOffset} + 4;
@@ -199,9 +206,8 @@ PeImage::DataDirectory PeImage::Directory(std::size_t index) const {
 // Only bytes the file holds: the zero-filled tail of a section beyond its raw data has none.
 std::optional<std::uint64_t> PeImage::OffsetOf(std::uint32_t rva) const {
   for (const auto& section : m_sections) {
-    const std::uint32_t inFile = section.virtualSize == 0
-                                     ? section.rawSize
-                                     : std::min(section.virtualSize, section.rawSize);
+    const std::uint32_t inFile =
+        section.virtualSize == 0 ? section.rawSize : std::min(section.virtualSize, section.rawSize);
     if (rva >= section.virtualAddress && rva - section.virtualAddress < inFile) {
       return std::uint64_t{section.rawOffset} + (rva - section.virtualAddress);
     }
@@ -234,8 +240,8 @@ std::optional<std::vector<std::string>> PeImage::ImportedFunctions(
       functions.push_back("#" + std::to_string(*thunk & 0xFFFF));
       continue;
     }
-    const auto hintName = *thunk >> 32 ? std::nullopt
-                                       : OffsetOf(static_cast<std::uint32_t>(*thunk));
+    const auto hintName =
+        *thunk >> 32 ? std::nullopt : OffsetOf(static_cast<std::uint32_t>(*thunk));
     const auto name = hintName ? view.CString(*hintName + 2) : std::nullopt;
     if (!name) {
       return std::nullopt;
@@ -255,7 +261,8 @@ std::optional<std::vector<PeImportedDll>> PeImage::Imports() const {
     std::uint64_t lookupField;
     std::uint64_t fallbackLookupField;  // the address table, when there is no lookup table
   };
-  for (const Layout& layout : {Layout{kImports, 20, 12, 0, 16}, Layout{kDelayImports, 32, 4, 16, 16}}) {
+  for (const Layout& layout :
+       {Layout{kImports, 20, 12, 0, 16}, Layout{kDelayImports, 32, 4, 16, 16}}) {
     const std::uint32_t tableRva = Directory(layout.directory).rva;
     if (tableRva == 0) {
       continue;
@@ -311,7 +318,7 @@ std::optional<std::vector<std::string>> PeImage::ExportNames() const {
     return std::nullopt;
   }
   for (std::uint32_t i = 0; i < *nameCount; ++i) {
-    const auto nameRva = view.At<std::uint32_t>(*nameTable + 4u * i);
+    const auto nameRva = view.At<std::uint32_t>(*nameTable + std::uint64_t{4} * i);
     auto name = nameRva ? CStringAt(*nameRva) : std::nullopt;
     if (!name) {
       return std::nullopt;

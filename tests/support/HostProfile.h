@@ -24,9 +24,8 @@ inline fs::path UniqueTemporaryFolder(std::string_view prefix) {
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   const auto salt = std::random_device{}();
-  return fs::temp_directory_path() /
-         (std::string(prefix) + std::to_string(stamp) + "-" + std::to_string(salt) + "-" +
-          std::to_string(counter++));
+  return fs::temp_directory_path() / (std::string(prefix) + std::to_string(stamp) + "-" +
+                                      std::to_string(salt) + "-" + std::to_string(counter++));
 }
 
 inline void WriteBytes(const fs::path& path, std::string_view bytes) {
@@ -43,7 +42,7 @@ inline std::optional<std::string> ReadBytes(const fs::path& path) {
 }
 
 class HostProfile {
-public:
+ public:
   HostProfile()
       : base(UniqueTemporaryFolder("corvane-profile-")),
         placementFolder(base / "components" / "PlacementConfiguration"),
@@ -71,21 +70,11 @@ public:
 
   // [WEBTSM] CheckSum as the host reads it, or nullopt when the key is absent.
   std::optional<std::string> RecordedCheckSum() const {
-    char buffer[512] = {};
-    const std::string path = iniFile.string();
-    _UtilGetPrivateProfileString("WEBTSM", "CheckSum", "<absent>", buffer, sizeof buffer,
-                                 path.c_str(), __FILE__, __LINE__);
-    const std::string value(buffer);
-    if (value == "<absent>") {
-      return std::nullopt;
-    }
-    return value;
+    return hostsim::ReadProfileValue("WEBTSM", "CheckSum", iniFile.string());
   }
 
   void RecordCheckSum(const std::string& value) const {
-    const std::string path = iniFile.string();
-    _UtilWritePrivateProfileString("WEBTSM", "CheckSum", value.c_str(), path.c_str(), __FILE__,
-                                   __LINE__);
+    hostsim::WriteProfileValue("WEBTSM", "CheckSum", value, iniFile.string());
   }
 
   const fs::path base;

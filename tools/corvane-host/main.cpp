@@ -23,12 +23,9 @@ enum ExitCode { kDone = 0, kBadCommandLine = 1, kBadProfile = 2, kBadModule = 3,
 
 std::string RecordedChecksum(const Profile& profile) {
   if (!profile.dataIniFile) return "(the host names no data INI file)";
-  constexpr const char* kAbsent = "\x01";
-  char value[256] = {};
-  const std::string ini = std::filesystem::absolute(*profile.dataIniFile).string();
-  _UtilGetPrivateProfileString("WEBTSM", "CheckSum", kAbsent, value, sizeof value, ini.c_str(),
-                               __FILE__, __LINE__);
-  return std::string(value) == kAbsent ? "(absent)" : AnsiToUtf8(value);
+  const std::optional<std::string> value = hostsim::ReadProfileValue(
+      "WEBTSM", "CheckSum", std::filesystem::absolute(*profile.dataIniFile).string());
+  return value ? AnsiToUtf8(*value) : "(absent)";
 }
 
 // Removes the log observer before the printer and tracker it refers to go away.
@@ -49,8 +46,7 @@ int Run(const HostCommand& command, const Profile& profile) {
   LogPrinter printer(std::cout, command.logFormat);
   ExchangeTracker tracker;
   const LogObservation observation(printer, tracker);
-  const MessageFolderWatch messages(
-      (profile.baseDirectory / kMessagesFolderPath).make_preferred());
+  const MessageFolderWatch messages((profile.baseDirectory / kMessagesFolderPath).make_preferred());
 
   int exitCode = kDone;
   try {
@@ -75,8 +71,7 @@ int Run(const HostCommand& command, const Profile& profile) {
   std::cerr << "corvane-host: [WEBTSM] CheckSum = " << RecordedChecksum(profile) << "\n";
   const hostsim::MemoryStats memory = hostsim::GetMemoryStats();
   std::cerr << "corvane-host: host string memory: " << memory.liveBlocks << " blocks ("
-            << memory.liveBytes << " bytes) live after " << memory.allocations
-            << " allocations\n";
+            << memory.liveBytes << " bytes) live after " << memory.allocations << " allocations\n";
   if (hostsim::MessagesFailed() > 0) {
     std::cerr << "corvane-host: " << hostsim::MessagesFailed()
               << " messages left Execute by an exception (see the log)\n";
@@ -94,7 +89,9 @@ int main(int argc, char** argv) {
   }
   const HostCommand& command = *commandLine.command;
   switch (command.kind) {
-    case HostCommand::Kind::Help: std::cout << HostUsage(); return kDone;
+    case HostCommand::Kind::Help:
+      std::cout << HostUsage();
+      return kDone;
     case HostCommand::Kind::Init: {
       const std::string error = ScaffoldProfile(command.scaffold);
       if (!error.empty()) {
@@ -105,7 +102,8 @@ int main(int argc, char** argv) {
       return kDone;
     }
     case HostCommand::Kind::Check:
-    case HostCommand::Kind::Run: break;
+    case HostCommand::Kind::Run:
+      break;
   }
   const ProfileLoad load = ReadProfile(command.profile);
   if (!load.profile) {

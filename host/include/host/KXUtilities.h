@@ -7,21 +7,21 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/Win32Api.h"
 #include "TString.h"
+#include "platform/Win32Api.h"
 
 namespace Util {
 
 // ---- logging -------------------------------------------------------------------------
 class Ops {
-public:
+ public:
   enum Level : int { LevelInfo = 0, LevelError = 3 };
   enum EventType : int { EventError = 5, EventProgress = 6 };
 
   // One log line: constructed with its level, event type and source position, called once
   // with a printf format and its arguments, then destroyed.
   class MessageFunctor {
-  public:
+   public:
     MessageFunctor(Ops& ops, int level, int eventType, const char* file, int line,
                    const char* function, const char* signature);
     ~MessageFunctor();
@@ -33,7 +33,7 @@ public:
 #endif
         ;
 
-  private:
+   private:
     Ops& m_ops;
     int m_level;
     int m_eventType;
@@ -52,7 +52,7 @@ Ops& GetOps();
 
 // ---- status and raising --------------------------------------------------------------
 class Status {
-public:
+ public:
   Status();
   Status(long statusCode, const TString& message);
   Status(const Status& other);
@@ -65,25 +65,25 @@ public:
   long GetStatusCode() const;
   const TString& GetStatusMessage() const;
 
-private:
+ private:
   long m_statusCode;
   TString m_message;
 };
 
 class Exception {
-public:
+ public:
   explicit Exception(const Status& status);
   Exception(const Exception& other);
   Exception& operator=(const Exception& other);
   virtual ~Exception();
   const Status& GetStatus() const;
 
-private:
+ private:
   Status m_status;
 };
 
 class SourceContext {
-public:
+ public:
   SourceContext(const char* file, int line, const char* function, const char* signature);
   const char* m_file;
   int m_line;
@@ -92,7 +92,7 @@ public:
 };
 
 class LocalOps {
-public:
+ public:
   explicit LocalOps(const SourceContext& context);
   ~LocalOps();
   LocalOps(const LocalOps&) = delete;
@@ -101,7 +101,7 @@ public:
 
   // Raises a Util::Exception whose status carries the code and the formatted message.
   class ThrowStatusCodeFunctor {
-  public:
+   public:
     ThrowStatusCodeFunctor(LocalOps& localOps, int line);
     [[noreturn]] void operator()(long statusCode, const char* format, ...)
 #if defined(__GNUC__)
@@ -109,12 +109,13 @@ public:
 #endif
         ;
 
-  private:
-    LocalOps& m_localOps;
-    int m_line;
+   private:
+    // The host's layout; a host may raise without reading them.
+    [[maybe_unused]] LocalOps& m_localOps;
+    [[maybe_unused]] int m_line;
   };
 
-private:
+ private:
   SourceContext m_context;
 };
 
@@ -122,12 +123,20 @@ private:
 // The evaluator fills it; the module reads the tag and the value field. A Variant owns
 // the strings it holds (copies are deep).
 class Variant {
-public:
+ public:
   enum Tag : std::uint32_t {
     TagEmpty = 0x0000,
     TagNull = 0x0001,
-    TagInt8 = 0x0101, TagInt16 = 0x0102, TagInt32 = 0x0103, TagInt64 = 0x0104, TagLong = 0x0105,
-    TagUInt8 = 0x0201, TagUInt16 = 0x0202, TagUInt32 = 0x0203, TagUInt64 = 0x0204, TagULong = 0x0205,
+    TagInt8 = 0x0101,
+    TagInt16 = 0x0102,
+    TagInt32 = 0x0103,
+    TagInt64 = 0x0104,
+    TagLong = 0x0105,
+    TagUInt8 = 0x0201,
+    TagUInt16 = 0x0202,
+    TagUInt32 = 0x0203,
+    TagUInt64 = 0x0204,
+    TagULong = 0x0205,
     TagDouble = 0x0401,
     TagBool = 0x0801,
     TagString = 0x2001,
@@ -153,19 +162,19 @@ public:
   void SetInteger(std::uint32_t tag, std::int64_t value);
   void SetDouble(double value);
   void SetBool(bool value);
-  void SetString(const char* value);          // null stays a null pointer
-  void SetWideString(const WCHAR* value);     // null stays a null pointer
+  void SetString(const char* value);                  // null stays a null pointer
+  void SetWideString(const WCHAR* value);             // null stays a null pointer
   void SetRaw(std::uint32_t tag, std::int64_t bits);  // any tag, value bits as given
   void Clear();
 
-private:
+ private:
   std::uint32_t m_type;
   Value m_value;
 };
 
 // ---- base directories ----------------------------------------------------------------
 class ReDirectFile {
-public:
+ public:
   enum DirectoryId : int { BaseDirectory = 1 };
   static ReDirectFile& GetReDirectFileInstance();
   virtual ~ReDirectFile();
@@ -175,12 +184,12 @@ public:
 
 // ---- system objects ------------------------------------------------------------------
 class Object {
-public:
+ public:
   virtual ~Object();
 };
 
 class SystemObjectRegistrar {
-public:
+ public:
   static SystemObjectRegistrar& instance();
   virtual ~SystemObjectRegistrar();
   virtual Object* GetSystemObject(const char* name) = 0;
@@ -202,7 +211,7 @@ void* TStringAllocatorMemAllocate(std::size_t& size);
 void TStringAllocatorMemRelease(void* block, std::size_t size);
 
 class IMemoryManager {
-public:
+ public:
   virtual ~IMemoryManager();
   virtual void* Allocate(std::size_t size) = 0;
   virtual void Free(void* block) = 0;

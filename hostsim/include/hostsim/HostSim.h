@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/KXUtilities.h"
+#include "hostsim/HostSimApi.h"
 
 namespace hostsim {
 
@@ -24,30 +25,32 @@ struct LogRecord {
   std::string signature;
   std::string text;
 };
-std::vector<LogRecord> LogRecords();        // everything recorded so far, oldest first
-std::vector<std::string> LogTexts();        // the texts alone
-void ClearLog();
+HOSTSIM_API std::vector<LogRecord> LogRecords();  // everything recorded so far, oldest first
+HOSTSIM_API std::vector<std::string> LogTexts();  // the texts alone
+HOSTSIM_API void ClearLog();
 // Called for every record as it is written (for the tools' live output); null removes it.
-void SetLogObserver(std::function<void(const LogRecord&)> observer);
+HOSTSIM_API void SetLogObserver(std::function<void(const LogRecord&)> observer);
 
 // ---- host configuration ----------------------------------------------------------------
-void SetDataIniFileName(std::optional<std::string> path);  // nullopt: the host names none
-void SetBaseDirectory(const std::string& directory);       // a separator is appended if missing
-void SetLaunchApproval(bool approved);
+HOSTSIM_API void SetDataIniFileName(
+    std::optional<std::string> path);  // nullopt: the host names none
+HOSTSIM_API void SetBaseDirectory(
+    const std::string& directory);  // a separator is appended if missing
+HOSTSIM_API void SetLaunchApproval(bool approved);
 struct ApprovalRequest {
   int feature = 0;
   int action = 0;
   bool interactive = false;
 };
-std::vector<ApprovalRequest> ApprovalRequests();  // every ApproveAll, in order
+HOSTSIM_API std::vector<ApprovalRequest> ApprovalRequests();  // every ApproveAll, in order
 
 // Util::MSXML_XML::CreateDOMDocument returns this HRESULT, without creating a document,
 // when it is a failure; S_OK restores the real factory.
-void SetDomFactoryResult(HRESULT result);
-unsigned DomDocumentsCreated();
+HOSTSIM_API void SetDomFactoryResult(HRESULT result);
+HOSTSIM_API unsigned DomDocumentsCreated();
 
 // Util::FormatStringV returns null while set.
-void SetFormatterFails(bool fails);
+HOSTSIM_API void SetFormatterFails(bool fails);
 
 // Every _UtilGetPrivateProfileString / _UtilWritePrivateProfileString call, in order.
 struct ProfileRequest {
@@ -61,51 +64,63 @@ struct ProfileRequest {
   std::optional<std::string> sourceFile;
   int sourceLine = 0;
 };
-std::vector<ProfileRequest> ProfileRequests();
+HOSTSIM_API std::vector<ProfileRequest> ProfileRequests();
+// The data INI file as the host keeps it, for tests and tools; neither counts as a request.
+// A value, or nullopt when the key is absent.
+HOSTSIM_API std::optional<std::string> ReadProfileValue(const std::string& section,
+                                                        const std::string& key,
+                                                        const std::string& iniFile);
+HOSTSIM_API bool WriteProfileValue(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& iniFile);
 
 // Current user and preference store; either may be absent.
-void SetCurrentUserPresent(bool present);
-void SetPreferenceStorePresent(bool present);
-void SetPreference(const std::string& name, const std::string& value);  // stored as a VT_BSTR
-void SetPreferenceVariant(const std::string& name, const VARIANT& value);  // any VARIANT, copied
-void ClearPreferences();
-std::vector<std::string> PreferenceRequests();  // names asked, in order
+HOSTSIM_API void SetCurrentUserPresent(bool present);
+HOSTSIM_API void SetPreferenceStorePresent(bool present);
+HOSTSIM_API void SetPreference(const std::string& name,
+                               const std::string& value);  // stored as a VT_BSTR
+HOSTSIM_API void SetPreferenceVariant(const std::string& name,
+                                      const VARIANT& value);  // any VARIANT, copied
+HOSTSIM_API void ClearPreferences();
+HOSTSIM_API std::vector<std::string> PreferenceRequests();  // names asked, in order
 
 // Condition evaluator under "AppFW::IConditionEvaluator". A condition that was never set
 // succeeds and leaves the caller's result as it was; a variable that was never set fails.
 enum class EvaluatorKind { None, OtherObject, Evaluator };
-void SetEvaluatorKind(EvaluatorKind kind);
+HOSTSIM_API void SetEvaluatorKind(EvaluatorKind kind);
 struct Failure {
   long code = -1;  // 0 would read as success and is reported as -1
   std::string message;
   bool throwException = false;  // raise Util::Exception instead of returning a failed status
 };
-void SetCondition(const std::string& name, std::optional<bool> result,
-                  std::optional<Failure> failure = std::nullopt);  // nullopt result: left untouched
-void SetVariable(const std::string& name, const Util::Variant& value,
-                 std::optional<Failure> failure = std::nullopt);
-void ClearEvaluator();
-std::vector<std::string> EvaluatorRequests();  // condition and variable names asked, in order
+HOSTSIM_API void SetCondition(
+    const std::string& name, std::optional<bool> result,
+    std::optional<Failure> failure = std::nullopt);  // nullopt result: left untouched
+HOSTSIM_API void SetVariable(const std::string& name, const Util::Variant& value,
+                             std::optional<Failure> failure = std::nullopt);
+HOSTSIM_API void ClearEvaluator();
+HOSTSIM_API std::vector<std::string>
+EvaluatorRequests();  // condition and variable names asked, in order
 
 // ---- message sequence ------------------------------------------------------------------
 // The thread that calls RunPendingMessages/RunMessagesUntil is the host thread. A message is
 // queued by its host base's constructor, so one made on another thread may be run as soon as
 // its dynamic type is set: a message class must not rely on members of its own there.
 // Whatever leaves Execute is caught, logged at level 3, event type 5, and counted.
-std::size_t PendingMessageCount();
-std::vector<std::string> PendingMessageTypes();  // demangled class names, oldest first
-std::size_t RunPendingMessages();                // runs what is queued now, returns how many
+HOSTSIM_API std::size_t PendingMessageCount();
+HOSTSIM_API std::vector<std::string> PendingMessageTypes();  // demangled class names, oldest first
+HOSTSIM_API std::size_t RunPendingMessages();  // runs what is queued now, returns how many
 // Runs messages as they arrive until done() is true after a message (or at once), or the
 // timeout passes; returns done()'s last value.
-bool RunMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-bool WaitForMessage(std::chrono::milliseconds timeout);  // true when one is queued
-void DiscardPendingMessages();
-std::uint64_t MessagesExecuted();
-std::uint64_t MessagesFailed();  // Execute left by an exception (caught and logged)
+HOSTSIM_API bool RunMessagesUntil(const std::function<bool()>& done,
+                                  std::chrono::milliseconds timeout);
+HOSTSIM_API bool WaitForMessage(std::chrono::milliseconds timeout);  // true when one is queued
+HOSTSIM_API void DiscardPendingMessages();
+HOSTSIM_API std::uint64_t MessagesExecuted();
+HOSTSIM_API std::uint64_t MessagesFailed();  // Execute left by an exception (caught and logged)
 
 // ---- notifications ---------------------------------------------------------------------
-std::size_t RegisteredNotificationCount(int kind);
-void DeliverGoingBackground();  // on the calling thread, to every registered handler
+HOSTSIM_API std::size_t RegisteredNotificationCount(int kind);
+HOSTSIM_API void DeliverGoingBackground();  // on the calling thread, to every registered handler
 
 // ---- memory --------------------------------------------------------------------------
 struct MemoryStats {
@@ -114,12 +129,12 @@ struct MemoryStats {
   std::uint64_t allocations = 0;
   std::uint64_t releases = 0;
 };
-MemoryStats GetMemoryStats();
+HOSTSIM_API MemoryStats GetMemoryStats();
 
 // Back to a fresh host: empty log, no INI file, the current directory as base directory,
 // approval granted, user and store present and empty, no evaluator, no pending messages (they
 // are deleted unrun), the real DOM factory and formatter, no recorded requests. Registered
 // notification handlers and the memory statistics stay.
-void Reset();
+HOSTSIM_API void Reset();
 
 }  // namespace hostsim

@@ -1,6 +1,7 @@
 // The out-of-line pieces of libc++'s exception classes, type_info and number formatting that
 // a libc++ built for this ABI would supply. The compiler's RTTI data has the Microsoft layout
 // that libc++'s Microsoft-ABI std::type_info reads.
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +21,9 @@ const char* __cdecl __std_type_info_name(const void* data, __type_info_node* roo
 }
 
 namespace {
-__type_info_node typeNameCache{nullptr, nullptr};
+// The runtime keeps the names it makes in a lock-free list headed here, which it updates with
+// a 16-byte compare-and-swap: the head must be 16-byte aligned.
+alignas(16) __type_info_node typeNameCache{nullptr, nullptr};
 
 // A counted copy of an exception's message: the count sits before the text, so copies of an
 // exception share the text and what() stays valid as long as any of them lives.
@@ -60,8 +63,8 @@ void terminate() noexcept { std::abort(); }
 // ---- counted messages of logic_error and runtime_error ----------------------------------------
 __libcpp_refstring::__libcpp_refstring(const char* message) {
   const std::size_t length = std::strlen(message);
-  auto* counted = static_cast<CountedText*>(
-      ::operator new(offsetof(CountedText, text) + length + 1));
+  auto* counted =
+      static_cast<CountedText*>(::operator new(offsetof(CountedText, text) + length + 1));
   counted->references = 1;
   std::memcpy(counted->text, message, length + 1);
   __imp_ = counted->text;
@@ -87,7 +90,8 @@ __libcpp_refstring::~__libcpp_refstring() {
 #define CORVANE_MESSAGE_EXCEPTION(name, base) name::~name() noexcept = default;
 logic_error::logic_error(const char* message) : __imp_(message) {}
 logic_error::logic_error(const string& message) : __imp_(message.c_str()) {}
-logic_error::logic_error(const logic_error& other) noexcept : exception(other), __imp_(other.__imp_) {}
+logic_error::logic_error(const logic_error& other) noexcept
+    : exception(other), __imp_(other.__imp_) {}
 logic_error& logic_error::operator=(const logic_error& other) noexcept {
   __imp_ = other.__imp_;
   return *this;
@@ -96,7 +100,8 @@ logic_error::~logic_error() noexcept = default;
 const char* logic_error::what() const noexcept { return __imp_.c_str(); }
 runtime_error::runtime_error(const char* message) : __imp_(message) {}
 runtime_error::runtime_error(const string& message) : __imp_(message.c_str()) {}
-runtime_error::runtime_error(const runtime_error& other) noexcept : exception(other), __imp_(other.__imp_) {}
+runtime_error::runtime_error(const runtime_error& other) noexcept
+    : exception(other), __imp_(other.__imp_) {}
 runtime_error& runtime_error::operator=(const runtime_error& other) noexcept {
   __imp_ = other.__imp_;
   return *this;
@@ -114,7 +119,9 @@ CORVANE_MESSAGE_EXCEPTION(underflow_error, runtime_error)
 
 // ---- type_info ---------------------------------------------------------------------------------
 type_info::~type_info() {}
-const char* type_info::name() const noexcept { return __std_type_info_name(&__data, &typeNameCache); }
+const char* type_info::name() const noexcept {
+  return __std_type_info_name(&__data, &typeNameCache);
+}
 size_t type_info::hash_code() const noexcept {
   // FNV-1a over the decorated name, which is what identifies a type across modules.
   std::uint64_t hash = 14695981039346656037ull;
@@ -129,10 +136,11 @@ int type_info::__compare(const type_info& other) const noexcept {
 
 }  // namespace std
 
-// ---- integer formatting for to_chars -------------------------------------------------------------
+// ---- integer formatting for to_chars
+// -------------------------------------------------------------
 _LIBCPP_BEGIN_NAMESPACE_STD
 namespace __itoa {
-char* __u64toa(uint64_t value, char* buffer) {
+char* __u64toa(uint64_t value, char* buffer) noexcept {
   char digits[20];
   int count = 0;
   do {
@@ -144,6 +152,22 @@ char* __u64toa(uint64_t value, char* buffer) {
   }
   return buffer;
 }
-char* __u32toa(uint32_t value, char* buffer) { return __u64toa(value, buffer); }
+char* __u32toa(uint32_t value, char* buffer) noexcept { return __u64toa(value, buffer); }
 }  // namespace __itoa
+
+namespace {
+template <class Integer>
+string Decimal(Integer value) {
+  char digits[24];
+  const auto written = to_chars(digits, digits + sizeof digits, value);
+  return string(digits, written.ptr);
+}
+}  // namespace
+
+string to_string(int value) { return Decimal(value); }
+string to_string(long value) { return Decimal(value); }
+string to_string(long long value) { return Decimal(value); }
+string to_string(unsigned value) { return Decimal(value); }
+string to_string(unsigned long value) { return Decimal(value); }
+string to_string(unsigned long long value) { return Decimal(value); }
 _LIBCPP_END_NAMESPACE_STD

@@ -5,19 +5,19 @@
 #include <utility>
 
 #include "HostSimInternal.h"
+#include "KXUtilities/TextFormat.h"
 #include "NoDestructor.h"
-#include "TextFormat.h"
 #include "hostsim/HostSim.h"
 
 namespace hostsim::detail {
 namespace {
 
 class RecordingOps final : public Util::Ops {
-public:
+ public:
   void Write(int level, int eventType, const char* file, int line, const char* function,
              const char* signature, const char* text) override {
-    LogRecord record{level,          eventType, Text(file), line, Text(function),
-                     Text(signature), Text(text)};
+    LogRecord record{level,          eventType,       Text(file), line,
+                     Text(function), Text(signature), Text(text)};
     std::function<void(const LogRecord&)> observer;
     {
       std::lock_guard lock(m_mutex);
@@ -42,7 +42,7 @@ public:
     m_observer = std::move(observer);
   }
 
-private:
+ private:
   static std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
   std::mutex m_mutex;
@@ -87,10 +87,15 @@ Ops::~Ops() = default;
 
 Ops& GetOps() { return hostsim::detail::TheOps(); }
 
-Ops::MessageFunctor::MessageFunctor(Ops& ops, int level, int eventType, const char* file,
-                                    int line, const char* function, const char* signature)
-    : m_ops(ops), m_level(level), m_eventType(eventType), m_file(file), m_line(line),
-      m_function(function), m_signature(signature) {}
+Ops::MessageFunctor::MessageFunctor(Ops& ops, int level, int eventType, const char* file, int line,
+                                    const char* function, const char* signature)
+    : m_ops(ops),
+      m_level(level),
+      m_eventType(eventType),
+      m_file(file),
+      m_line(line),
+      m_function(function),
+      m_signature(signature) {}
 
 Ops::MessageFunctor::~MessageFunctor() = default;
 

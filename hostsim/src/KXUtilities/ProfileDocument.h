@@ -13,7 +13,7 @@
 namespace hostsim::detail {
 
 class ProfileDocument {
-public:
+ public:
   static ProfileDocument Parse(std::string_view text);
 
   // The raw value of the first matching key, trimmed; nothing when absent or value-less.
@@ -27,7 +27,7 @@ public:
 
   std::string Text() const;
 
-private:
+ private:
   struct Line {
     std::string text;
     std::string section;  // the section a key line belongs to; for a header, its own name

@@ -53,7 +53,7 @@ Util::Status FailureStatus(const Failure& failure) {
 }
 
 class ConfigurableEvaluator final : public AppFW::IConditionEvaluator {
-public:
+ public:
   // An unknown condition succeeds and leaves the result as the caller preset it.
   Util::Status EvaluateCondition(const char* name, bool& result) override {
     std::optional<ConditionEntry> entry = Find(&EvaluatorState::conditions, name);
@@ -77,7 +77,7 @@ public:
     return entry->failure ? FailureStatus(*entry->failure) : Util::Status::GetSucceeded();
   }
 
-private:
+ private:
   static const char* Safe(const char* name) { return name != nullptr ? name : ""; }
 
   template <class Entry>
@@ -98,7 +98,7 @@ private:
 class UnrelatedObject final : public Util::Object {};
 
 class HostRegistrar final : public Util::SystemObjectRegistrar {
-public:
+ public:
   Util::Object* GetSystemObject(const char* name) override {
     if (name == nullptr || std::strcmp(name, kEvaluatorName) != 0) {
       return nullptr;
@@ -116,7 +116,7 @@ public:
     return nullptr;
   }
 
-private:
+ private:
   ConfigurableEvaluator m_evaluator;
   UnrelatedObject m_unrelated;
 };

@@ -6,7 +6,7 @@
 
 #include "HostSimInternal.h"
 #include "NoDestructor.h"
-#include "OwnedVariant.h"
+#include "PREFS/OwnedVariant.h"
 #include "host/Prefs.h"
 #include "hostsim/HostSim.h"
 
@@ -15,9 +15,8 @@ namespace hostsim::detail {
 bool OwnedVariant::AssignText(const std::string& text) {
   VariantClear(&m_value);
   const int length = static_cast<int>(text.size());
-  const int wide = length == 0
-                       ? 0
-                       : MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  const int wide =
+      length == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
   if (length != 0 && wide <= 0) {
     return false;
   }
@@ -50,7 +49,7 @@ PreferenceState& TheState() {
 
 // A name the store does not know leaves the caller's VARIANT as it was.
 class PreferenceStore final : public CPersistentAggregateValueManager {
-public:
+ public:
   HRESULT GetAggregateValue(const char* name, VARIANT* value) override {
     PreferenceState& state = TheState();
     std::lock_guard lock(state.mutex);
@@ -66,14 +65,14 @@ public:
 };
 
 class User final : public CUser {
-public:
+ public:
   CPersistentAggregateValueManager* GetUsersAVM() override {
     PreferenceState& state = TheState();
     std::lock_guard lock(state.mutex);
     return state.storePresent ? &m_store : nullptr;
   }
 
-private:
+ private:
   PreferenceStore m_store;
 };
 

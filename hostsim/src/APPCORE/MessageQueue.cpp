@@ -1,8 +1,9 @@
 // The host's message sequence and the app-message base classes that feed it.
-#include "MessageQueue.h"
+#include "APPCORE/MessageQueue.h"
 
 #include <algorithm>
 #include <exception>
+#include <string_view>
 #include <thread>
 #include <typeinfo>
 
@@ -11,7 +12,7 @@
 #include "hostsim/HostSim.h"
 
 #if defined(__GNUC__)
-#  include <cxxabi.h>
+#include <cxxabi.h>
 #endif
 
 namespace hostsim::detail {
@@ -34,15 +35,22 @@ std::string TypeName(const SequencedAppMsg& message) {
   if (status == 0 && demangled) {
     return demangled.get();
   }
+#else
+  // The Microsoft ABI's names read "class X" or "struct X": the class name is what follows.
+  const std::string_view name(mangled);
+  for (const std::string_view keyword : {"class ", "struct "}) {
+    if (name.substr(0, keyword.size()) == keyword) {
+      return std::string(name.substr(keyword.size()));
+    }
+  }
 #endif
   return mangled;
 }
 
 void LogFailure(const std::string& type, const std::string& reason) {
   Util::Ops::MessageFunctor(Util::GetOps(), Util::Ops::LevelError, Util::Ops::EventError,
-                            kRunnerFile, __LINE__, kRunnerFunction,
-                            kRunnerSignature)("Message %s left Execute with %s", type.c_str(),
-                                              reason.c_str());
+                            kRunnerFile, __LINE__, kRunnerFunction, kRunnerSignature)(
+      "Message %s left Execute with %s", type.c_str(), reason.c_str());
 }
 
 // Runs Execute and reports what leaves it; true when it returned normally.
@@ -130,8 +138,7 @@ std::size_t MessageQueue::RunPending() {
   return ran;
 }
 
-bool MessageQueue::RunUntil(const std::function<bool()>& done,
-                            std::chrono::milliseconds timeout) {
+bool MessageQueue::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     Entry entry{};

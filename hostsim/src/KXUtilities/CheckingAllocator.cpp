@@ -1,5 +1,5 @@
 // The checking allocator and the host's string allocator and memory manager built on it.
-#include "CheckingAllocator.h"
+#include "KXUtilities/CheckingAllocator.h"
 
 #include <atomic>
 #include <cinttypes>
@@ -43,8 +43,8 @@ Counters& TheCounters() {
 [[noreturn]] void Corrupted(const char* operation, const void* block, const char* what,
                             std::uint64_t found, std::uint64_t expected) {
   std::fprintf(stderr,
-               "hostsim: heap corruption in %s: block %p: %s is 0x%" PRIx64
-               ", expected 0x%" PRIx64 "\n",
+               "hostsim: heap corruption in %s: block %p: %s is 0x%" PRIx64 ", expected 0x%" PRIx64
+               "\n",
                operation, block, what, found, expected);
   std::fflush(stderr);
   std::abort();
@@ -95,8 +95,7 @@ Hidden* Verify(void* block, const char* operation) {
     }
     const std::uint32_t tail = ReadWord(Bytes(block) + hidden->size - 4);
     if (tail != Util::TString::kGuard) {
-      Corrupted(operation, block, "string tail guard (allocSize - 4)", tail,
-                Util::TString::kGuard);
+      Corrupted(operation, block, "string tail guard (allocSize - 4)", tail, Util::TString::kGuard);
     }
   }
   return hidden;
@@ -168,7 +167,7 @@ namespace Util {
 namespace {
 
 class CheckingMemoryManager final : public IMemoryManager {
-public:
+ public:
   void* Allocate(std::size_t size) override {
     return hostsim::detail::AllocateChecked(size, hostsim::detail::BlockKind::General);
   }

@@ -13,7 +13,7 @@ inline HRESULT CopyVariant(VARIANT* destination, const VARIANT& source) {
 }
 
 class OwnedVariant {
-public:
+ public:
   OwnedVariant() { VariantInit(&m_value); }
   OwnedVariant(const OwnedVariant& other) : OwnedVariant() { *this = other; }
   OwnedVariant& operator=(const OwnedVariant& other) {
@@ -34,7 +34,7 @@ public:
 
   const VARIANT& get() const { return m_value; }
 
-private:
+ private:
   VARIANT m_value;
 };
 

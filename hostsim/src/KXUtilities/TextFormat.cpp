@@ -1,12 +1,13 @@
 // printf-style formatting, the host's formatter and its string comparison.
-#include "TextFormat.h"
+#include "KXUtilities/TextFormat.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <cctype>
 
 #include "host/KXUtilities.h"
+#include "hostsim/HostSim.h"
 
 namespace hostsim::detail {
 

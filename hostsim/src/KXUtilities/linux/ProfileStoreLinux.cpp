@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "../ProfileDocument.h"
-#include "../ProfileStore.h"
+#include "KXUtilities/ProfileDocument.h"
+#include "KXUtilities/ProfileStore.h"
 
 namespace hostsim::detail {
 namespace {
@@ -34,7 +34,7 @@ std::optional<std::string> ReadFile(const char* path) {
 }
 
 class FileDescriptor {
-public:
+ public:
   explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -46,7 +46,7 @@ public:
     return descriptor < 0 || ::close(descriptor) == 0;
   }
 
-private:
+ private:
   int m_descriptor;
 };
 
@@ -97,8 +97,8 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
   }
   struct stat existing {};
   const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  const bool written = ::fchmod(file.get(), mode) == 0 && WriteAll(file.get(), text) &&
-                       ::fsync(file.get()) == 0;
+  const bool written =
+      ::fchmod(file.get(), mode) == 0 && WriteAll(file.get(), text) && ::fsync(file.get()) == 0;
   const int writeError = errno;
   if (!file.Close() || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = written ? errno : writeError;
@@ -116,8 +116,8 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-DWORD GetProfileString(const char* section, const char* key, const char* defaultValue,
-                       char* buffer, DWORD bufferSize, const char* iniFile) {
+DWORD GetProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                       DWORD bufferSize, const char* iniFile) {
   std::optional<std::string> text;
   {
     std::lock_guard lock(g_profileMutex);

@@ -1,15 +1,18 @@
-// The host's fixed facts: the data INI file's name, the redirected base directory, and the
-// DOM factory.
+// KXUtilities: the redirected base directory and the DOM factory.
 #include <atomic>
-#include <filesystem>
 #include <mutex>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "HostSimInternal.h"
 #include "NoDestructor.h"
-#include "hostsim/HostSim.h"
-#include "host/KXTool32.h"
 #include "host/KXUtilities.h"
+#include "hostsim/HostSim.h"
 
 namespace hostsim::detail {
 namespace {
@@ -27,15 +30,22 @@ std::string WithSeparator(std::string directory) {
   return directory;
 }
 
-std::string DefaultBaseDirectory() {
-  std::error_code error;
-  return WithSeparator(std::filesystem::current_path(error).string());
+// The process's current directory; empty when it cannot be read.
+std::string CurrentDirectory() {
+#ifdef _WIN32
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+#else
+  char buffer[4096] = {};
+  return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+#endif
 }
+
+std::string DefaultBaseDirectory() { return WithSeparator(CurrentDirectory()); }
 
 struct Configuration {
   std::mutex mutex;
-  bool hasIniFile = false;
-  std::string iniFile;
   std::string baseDirectory = DefaultBaseDirectory();
   std::atomic<HRESULT> domFactoryResult{S_OK};
   std::atomic<unsigned> domDocumentsCreated{0};
@@ -47,7 +57,7 @@ Configuration& TheConfiguration() {
 }
 
 class HostReDirectFile final : public Util::ReDirectFile {
-public:
+ public:
   Util::TString GetDirectoryFromId(int id) override {
     if (id != BaseDirectory) {
       return Util::TString();
@@ -60,12 +70,10 @@ public:
 
 }  // namespace
 
-void ResetConfiguration() {
+void ResetBaseDirectoryAndDomFactory() {
   Configuration& configuration = TheConfiguration();
   {
     std::lock_guard lock(configuration.mutex);
-    configuration.hasIniFile = false;
-    configuration.iniFile.clear();
     configuration.baseDirectory = DefaultBaseDirectory();
   }
   configuration.domFactoryResult = S_OK;
@@ -75,13 +83,6 @@ void ResetConfiguration() {
 }  // namespace hostsim::detail
 
 namespace hostsim {
-
-void SetDataIniFileName(std::optional<std::string> path) {
-  detail::Configuration& configuration = detail::TheConfiguration();
-  std::lock_guard lock(configuration.mutex);
-  configuration.hasIniFile = path.has_value();
-  configuration.iniFile = path.value_or(std::string());
-}
 
 void SetBaseDirectory(const std::string& directory) {
   detail::Configuration& configuration = detail::TheConfiguration();
@@ -94,13 +95,6 @@ void SetDomFactoryResult(HRESULT result) { detail::TheConfiguration().domFactory
 unsigned DomDocumentsCreated() { return detail::TheConfiguration().domDocumentsCreated; }
 
 }  // namespace hostsim
-
-// The pointer stays valid until the host names another file.
-const char* GetKXDataIniFileName() {
-  hostsim::detail::Configuration& configuration = hostsim::detail::TheConfiguration();
-  std::lock_guard lock(configuration.mutex);
-  return configuration.hasIniFile ? configuration.iniFile.c_str() : nullptr;
-}
 
 namespace Util {
 

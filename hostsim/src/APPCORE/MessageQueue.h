@@ -16,7 +16,7 @@
 namespace hostsim::detail {
 
 class MessageQueue {
-public:
+ public:
   void Post(SequencedAppMsg* message);
   std::size_t PendingCount();
   std::vector<std::string> PendingTypes();
@@ -29,7 +29,7 @@ public:
   std::uint64_t Failed() const;
   void ResetCounters();
 
-private:
+ private:
   struct Entry {
     SequencedAppMsg* message;
     const void* baseVtable;  // the object's vtable while only its host base was constructed

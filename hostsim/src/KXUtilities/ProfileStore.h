@@ -7,8 +7,8 @@
 
 namespace hostsim::detail {
 
-DWORD GetProfileString(const char* section, const char* key, const char* defaultValue,
-                       char* buffer, DWORD bufferSize, const char* iniFile);
+DWORD GetProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                       DWORD bufferSize, const char* iniFile);
 BOOL WriteProfileString(const char* section, const char* key, const char* value,
                         const char* iniFile);
 

@@ -1,5 +1,5 @@
 // INI text with Windows profile-string semantics.
-#include "ProfileDocument.h"
+#include "KXUtilities/ProfileDocument.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,8 +22,7 @@ std::string_view Trim(std::string_view text) {
 bool SameName(std::string_view a, std::string_view b) {
   a = Trim(a);
   b = Trim(b);
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -33,8 +32,8 @@ bool IsHeaderLine(std::string_view trimmed) { return !trimmed.empty() && trimmed
 
 std::string_view HeaderName(std::string_view trimmed) {
   const std::size_t close = trimmed.find(']');
-  return Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                : close - 1));
+  return Trim(
+      trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 // A key line's name and value; value-less lines (no '=') and comments have no value.
@@ -212,8 +211,7 @@ std::vector<std::string> ProfileDocument::KeyNames(std::string_view section) con
   return names;
 }
 
-void ProfileDocument::Set(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string name(Trim(key));
   const std::string newText = name + "=" + std::string(Trim(value));
   if (const std::optional<std::size_t> line = FindKeyLine(section, key)) {
@@ -283,7 +281,8 @@ unsigned long ReadProfileString(const std::optional<std::string>& fileText, cons
     return CopyNameList(document.KeyNames(section), buffer, bufferSize);
   }
   const std::optional<std::string> found = document.Find(section, key);
-  const std::string_view value = Unquote(found ? std::string_view(*found) : DefaultText(defaultValue));
+  const std::string_view value =
+      Unquote(found ? std::string_view(*found) : DefaultText(defaultValue));
   const std::size_t copied = std::min<std::size_t>(value.size(), bufferSize - 1);
   std::memcpy(buffer, value.data(), copied);
   buffer[copied] = '\0';

@@ -2,13 +2,14 @@
 // recorded with the caller's source position for tests.
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HostSimInternal.h"
+#include "KXUtilities/ProfileStore.h"
 #include "NoDestructor.h"
-#include "ProfileStore.h"
-#include "hostsim/HostSim.h"
 #include "host/KXUtilities.h"
+#include "hostsim/HostSim.h"
 
 namespace hostsim::detail {
 namespace {
@@ -36,9 +37,11 @@ void Record(ProfileRequest request) {
 }  // namespace
 
 #ifdef _WIN32
-DWORD GetProfileString(const char* section, const char* key, const char* defaultValue,
-                       char* buffer, DWORD bufferSize, const char* iniFile) {
-  return GetPrivateProfileStringA(section, key, defaultValue, buffer, bufferSize, iniFile);
+DWORD GetProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                       DWORD bufferSize, const char* iniFile) {
+  // Wine's header declares the count as INT; the function returns the DWORD count.
+  return static_cast<DWORD>(
+      GetPrivateProfileStringA(section, key, defaultValue, buffer, bufferSize, iniFile));
 }
 BOOL WriteProfileString(const char* section, const char* key, const char* value,
                         const char* iniFile) {
@@ -56,6 +59,22 @@ void ResetProfileRequests() {
 
 namespace hostsim {
 
+std::optional<std::string> ReadProfileValue(const std::string& section, const std::string& key,
+                                            const std::string& iniFile) {
+  // A default no INI value can hold tells an absent key from an empty value.
+  constexpr const char* kAbsent = "\x01";
+  char buffer[4096] = {};
+  detail::GetProfileString(section.c_str(), key.c_str(), kAbsent, buffer, sizeof buffer,
+                           iniFile.c_str());
+  return std::string_view(buffer) == kAbsent ? std::nullopt : std::optional<std::string>(buffer);
+}
+
+bool WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& iniFile) {
+  return detail::WriteProfileString(section.c_str(), key.c_str(), value.c_str(), iniFile.c_str()) !=
+         FALSE;
+}
+
 std::vector<ProfileRequest> ProfileRequests() {
   detail::ProfileLog& log = detail::TheLog();
   std::lock_guard lock(log.mutex);
@@ -67,8 +86,8 @@ std::vector<ProfileRequest> ProfileRequests() {
 DWORD _UtilGetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
                                    char* buffer, DWORD bufferSize, const char* iniFile,
                                    const char* sourceFile, int sourceLine) {
-  const DWORD copied = hostsim::detail::GetProfileString(section, key, defaultValue, buffer,
-                                                         bufferSize, iniFile);
+  const DWORD copied =
+      hostsim::detail::GetProfileString(section, key, defaultValue, buffer, bufferSize, iniFile);
   hostsim::detail::Record(hostsim::ProfileRequest{
       false, hostsim::detail::Optional(section), hostsim::detail::Optional(key),
       hostsim::detail::Optional(defaultValue),

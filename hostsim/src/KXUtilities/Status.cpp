@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "TextFormat.h"
+#include "KXUtilities/TextFormat.h"
 #include "host/KXUtilities.h"
 
 namespace Util {
