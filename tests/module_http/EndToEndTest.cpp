@@ -1,5 +1,8 @@
 // Whole activations through the loaded module, over the platform's WinINet on Linux and
 // Wine's on Windows, against a scripted HTTP server on 127.0.0.1.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -7,24 +10,24 @@
 #include <set>
 #include <string>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "Answers.h"
 #include "LocalHttpServer.h"
 #include "ModuleFixture.h"
 #include "PlacementConfiguration.h"
 #include "StoreExpectations.h"
 #ifndef _WIN32
-#  include "ProcessCounts.h"
+#include "ProcessCounts.h"
 #endif
 
 namespace corvane_test {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 constexpr std::size_t kChunk = 2047;
 constexpr const char* kSendingLine = "Sending the TSM request";
@@ -32,7 +35,7 @@ constexpr const char* kHugeLine = "TBD: huge response";
 constexpr auto kExchangeLimit = 20s;
 
 class EndToEndTest : public ModuleTest {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_NE(m_server.Port(), 0) << "no HTTP server to talk to";
     m_profile.WritePlacementConfiguration(
@@ -98,8 +101,8 @@ TEST_P(BodyTest, TheWholeBodyIsReadAndHandedOn) {
   std::this_thread::sleep_for(50ms);
 
   if (GetParam().lastLine == nullptr) {
-    EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
-                                          kExchangeLimit));
+    EXPECT_TRUE(
+        hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
     hostsim::RunMessagesUntil([] { return false; }, 200ms);
     EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine));
     EXPECT_TRUE(NoMessageFile());
@@ -204,8 +207,8 @@ TEST_P(UnreachableTest, TheExchangeEndsWithoutProcessing) {
   // only the completion's arrival as a message of its own is waited for; that the handshake
   // never waits for the network is shown with a held answer.
   Activate();
-  EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
-                                        kExchangeLimit));
+  EXPECT_TRUE(
+      hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
   hostsim::RunMessagesUntil([] { return false; }, 200ms);
   EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine));
   EXPECT_EQ(hostsim::MessagesFailed(), 0u);
@@ -223,8 +226,8 @@ TEST_F(EndToEndTest, GoingToTheBackgroundInTheMiddleOfATransferEndsIt) {
   answer.tricklePause = 40ms;
   m_server.SetAnswer(answer);
   Activate();
-  ASSERT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
-                                        kExchangeLimit));
+  ASSERT_TRUE(
+      hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
   hostsim::DeliverGoingBackground();
   // Late completions, if any, find no request.
   hostsim::RunMessagesUntil([] { return false; }, 500ms);
@@ -286,8 +289,9 @@ TEST_P(StoringTest, OnlyAMessageSetWithItsCheckSumIsStoredAndRecorded) {
   // reaches the disk as CR LF. Wine's MSXML indents the markup with tabs and CR LF of its own,
   // so only the Linux serialisation is compared byte for byte.
   const std::string bytes = MessageFile("1234");
-  const std::string markup = "<Messages><Message id=\"1\">Line one\r\nLine two</Message>"
-                             "<Message id=\"2\"/></Messages>";
+  const std::string markup =
+      "<Messages><Message id=\"1\">Line one\r\nLine two</Message>"
+      "<Message id=\"2\"/></Messages>";
   ExpectOnlyCrLfLineBreaks(bytes);
   EXPECT_EQ(bytes.rfind(std::string(kDeclaration) + "<Messages>", 0), 0u) << bytes;
   EXPECT_EQ(WithoutIndentation(bytes), kDeclaration + markup);
@@ -299,8 +303,8 @@ TEST_P(StoringTest, OnlyAMessageSetWithItsCheckSumIsStoredAndRecorded) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, StoringTest,
     ::testing::Values(
-        StoringCase{"CheckSumAndMessages", Answering(ServiceAnswer("1234", kStoredMessages)),
-                    true, kSavedLine},
+        StoringCase{"CheckSumAndMessages", Answering(ServiceAnswer("1234", kStoredMessages)), true,
+                    kSavedLine},
         StoringCase{"NoOperationAndCheckSumWithoutMessages",
                     Answering(ServiceAnswer("1234", "<NoOperation/>")), false, nullptr},
         StoringCase{"XhtmlErrorPage",
@@ -329,14 +333,16 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBa
     const char* sentBack;  // the checksum the request carries
   };
   // The same checksum again overwrites its file; another one adds a file beside it.
-  const Step steps[] = {{"1234", "first", "0"}, {"1234", "second", "1234"},
-                        {"1235", "third", "1234"}, {"1235", "fourth", "1235"}};
+  const Step steps[] = {{"1234", "first", "0"},
+                        {"1234", "second", "1234"},
+                        {"1235", "third", "1234"},
+                        {"1235", "fourth", "1235"}};
   std::size_t exchanges = 0;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.message);
     hostsim::ClearLog();
-    m_server.SetAnswer(Answering(
-        ServiceAnswer(step.checksum, std::string("<Messages><M>") + step.message + "</M></Messages>")));
+    m_server.SetAnswer(Answering(ServiceAnswer(
+        step.checksum, std::string("<Messages><M>") + step.message + "</M></Messages>")));
     Activate();
     ASSERT_TRUE(RunUntilAnswerProcessed()) << ::testing::PrintToString(hostsim::LogTexts());
     EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
@@ -349,6 +355,44 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBa
   EXPECT_EQ(FilesIn(m_profile.messagesFolder),
             (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
   EXPECT_EQ(MessageText(MessageFile("1234")), "second");
+}
+
+// What crosses the host/module boundary as C++ objects: exceptions both ways (the module's
+// leaving Execute into the host's runner, the host's raised by its thrower when its factory
+// makes no document) and the blocks of the host's strings.
+TEST_F(EndToEndTest, AnExceptionOnTheAnswerLeavesExecuteToTheHostsRunner) {
+  m_server.SetAnswer(Answering(ServiceAnswer("1234", kStoredMessages)));
+  Activate();
+  hostsim::SetDomFactoryResult(E_OUTOFMEMORY);  // the answer's document cannot be made
+  ASSERT_TRUE(
+      hostsim::RunMessagesUntil([] { return hostsim::MessagesFailed() >= 1; }, kExchangeLimit));
+  EXPECT_THAT(hostsim::LogTexts(), Contains(StartsWith("Message DelayedWebRequest left Execute")));
+  EXPECT_TRUE(NoMessageFile());
+  EXPECT_EQ(m_profile.RecordedCheckSum(), std::nullopt);
+}
+
+TEST_F(EndToEndTest, TheHostsExceptionWhileBuildingTheRequestIsDroppedAndNothingIsSent) {
+  hostsim::SetDomFactoryResult(E_OUTOFMEMORY);
+  Activate();
+  hostsim::RunMessagesUntil([] { return false; }, 300ms);
+  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
+  EXPECT_TRUE(m_server.Requests().empty());
+  EXPECT_THAT(hostsim::LogTexts(), Not(Contains(kSendingLine)));
+}
+
+TEST_F(EndToEndTest, TheHostStringsOfAnActivationGoBackToTheHostAllocatorWhole) {
+  m_server.SetAnswer(Answering(ServiceAnswer("1234", kStoredMessages)));
+  const auto store = [this] {
+    Activate();
+    return RunUntilAnswerProcessed();
+  };
+  ASSERT_TRUE(store());  // from here on the worker keeps its strings
+  const hostsim::MemoryStats before = hostsim::GetMemoryStats();
+  ASSERT_TRUE(store());
+  const hostsim::MemoryStats after = hostsim::GetMemoryStats();
+  EXPECT_GT(after.allocations, before.allocations);
+  EXPECT_EQ(after.releases - before.releases, after.allocations - before.allocations);
+  EXPECT_EQ(after.liveBytes, before.liveBytes);
 }
 
 #ifndef _WIN32

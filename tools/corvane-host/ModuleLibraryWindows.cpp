@@ -16,8 +16,10 @@ const char* ExportName(ModuleLibrary::EntryPoint entry) {
 ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : m_file(file) {
   m_handle = reinterpret_cast<void*>(LoadLibraryA(file.string().c_str()));
   if (!m_handle) {
-    throw std::runtime_error(file.string() + ": cannot be loaded: error " +
-                             std::to_string(GetLastError()));
+    const DWORD error = GetLastError();
+    throw std::runtime_error(
+        file.string() + ": cannot be loaded: error " + std::to_string(error) +
+        (error == ERROR_MOD_NOT_FOUND ? " (it, or a library it imports, was not found)" : ""));
   }
 }
 

@@ -41,15 +41,16 @@ EvaluatorState& TheState() {
   return state.get();
 }
 
-// The status for a configured failure; raises it instead when so configured. A code of 0
-// would read as success, so it becomes the generic failure code.
+// The status for a configured failure; raises it through the host's own thrower instead
+// when so configured. A code of 0 would read as success, so it becomes the generic failure code.
 Util::Status FailureStatus(const Failure& failure) {
   const long code = failure.code != 0 ? failure.code : kDefaultFailureCode;
-  Util::Status status(code, Util::TString(failure.message.c_str()));
   if (failure.throwException) {
-    throw Util::Exception(status);
+    Util::LocalOps localOps(Util::SourceContext(__FILE__, __LINE__, "hostsim::FailureStatus",
+                                                "Util::Status hostsim::FailureStatus(Failure)"));
+    Util::LocalOps::ThrowStatusCodeFunctor(localOps, __LINE__)(code, "%s", failure.message.c_str());
   }
-  return status;
+  return Util::Status(code, Util::TString(failure.message.c_str()));
 }
 
 class ConfigurableEvaluator final : public AppFW::IConditionEvaluator {
