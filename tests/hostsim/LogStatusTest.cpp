@@ -1,4 +1,5 @@
 // The host's log, status, thrower, tagged value, formatter and string comparison.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +13,7 @@
 namespace {
 
 class HostUtilities : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { hostsim::Reset(); }
   void TearDown() override { hostsim::SetLogObserver(nullptr); }
 };
@@ -31,13 +32,16 @@ TEST_F(HostUtilities, ALogLineKeepsEveryPartOfItsSource) {
   EXPECT_EQ(records[0].text, "text (7) ");
 }
 
-TEST_F(HostUtilities, LogObserverSeesEachLineAndLinesFromThreadsAreAllKept) {
+// The observer sees every line from every thread; the history keeps the newest 4096.
+TEST_F(HostUtilities, LogObserverSeesEachLineAndTheHistoryKeepsTheNewest) {
+  constexpr int kThreads = 4;
+  constexpr int kLines = 1100;
   std::atomic<int> observed{0};
   hostsim::SetLogObserver([&observed](const hostsim::LogRecord&) { ++observed; });
   std::vector<std::thread> writers;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < kThreads; ++t) {
     writers.emplace_back([t] {
-      for (int i = 0; i < 100; ++i) {
+      for (int i = 0; i < kLines; ++i) {
         Util::Ops::MessageFunctor(Util::GetOps(), 3, 5, "f", i, "g", "s")("%d/%d", t, i);
       }
     });
@@ -45,8 +49,13 @@ TEST_F(HostUtilities, LogObserverSeesEachLineAndLinesFromThreadsAreAllKept) {
   for (std::thread& writer : writers) {
     writer.join();
   }
-  EXPECT_EQ(hostsim::LogTexts().size(), 400u);
-  EXPECT_EQ(observed, 400);
+  hostsim::SetLogObserver(nullptr);
+  EXPECT_EQ(observed, kThreads * kLines);
+  const std::vector<std::string> texts = hostsim::LogTexts();
+  EXPECT_EQ(texts.size(), 4096u);
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_THAT(texts, ::testing::Contains(std::to_string(t) + "/" + std::to_string(kLines - 1)));
+  }
   hostsim::ClearLog();
   EXPECT_TRUE(hostsim::LogRecords().empty());
 }
@@ -142,15 +151,14 @@ TEST_P(CompareStrings, OrdersLikeStrcmp) {
   EXPECT_EQ(Util::CompareStrings(c.a, c.b, c.sensitivity), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CompareStrings,
-    ::testing::Values(CompareCase{"abc", "abc", Util::CaseSensitive, 0},
-                      CompareCase{"abc", "ABC", Util::CaseSensitive, 1},
-                      CompareCase{"abc", "ABC", Util::CaseInsensitive, 0},
-                      CompareCase{"", "", Util::CaseSensitive, 0},
-                      CompareCase{"a", "", Util::CaseSensitive, 1},
-                      CompareCase{"", "a", Util::CaseInsensitive, -1},
-                      CompareCase{nullptr, "", Util::CaseSensitive, 0},
-                      CompareCase{"ab", "abc", Util::CaseSensitive, -1}));
+INSTANTIATE_TEST_SUITE_P(Cases, CompareStrings,
+                         ::testing::Values(CompareCase{"abc", "abc", Util::CaseSensitive, 0},
+                                           CompareCase{"abc", "ABC", Util::CaseSensitive, 1},
+                                           CompareCase{"abc", "ABC", Util::CaseInsensitive, 0},
+                                           CompareCase{"", "", Util::CaseSensitive, 0},
+                                           CompareCase{"a", "", Util::CaseSensitive, 1},
+                                           CompareCase{"", "a", Util::CaseInsensitive, -1},
+                                           CompareCase{nullptr, "", Util::CaseSensitive, 0},
+                                           CompareCase{"ab", "abc", Util::CaseSensitive, -1}));
 
 }  // namespace

@@ -1,5 +1,6 @@
 // corvane-host's profile folders: reading a good one, every kind of bad one with its
 // message, and the folders `corvane-host init` writes.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,7 +22,7 @@ void WriteAll(const fs::path& file, const std::string& text) {
 }
 
 class TempFolder {
-public:
+ public:
   TempFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "-" + info->name();
@@ -37,7 +38,7 @@ public:
   }
   const fs::path& Path() const { return m_path; }
 
-private:
+ private:
   fs::path m_path;
 };
 
@@ -109,16 +110,12 @@ TEST(ProfileJson, FullProfileGivesEveryHostValue) {
     Kind kind;
     std::uint32_t tag;
   };
-  for (const Expected& e : {Expected{"App.Version", Kind::Integer, 0x0103},
-                            Expected{"Big", Kind::Integer, 0x0104},
-                            Expected{"Ratio", Kind::Double, 0x0401},
-                            Expected{"Flag", Kind::Bool, 0x0801},
-                            Expected{"Name", Kind::String, 0x2001},
-                            Expected{"Wide", Kind::WideString, 0x2002},
-                            Expected{"NullText", Kind::String, 0x2001},
-                            Expected{"Nothing", Kind::None, 0x0000},
-                            Expected{"Odd", Kind::Raw, 4660},
-                            Expected{"Failing", Kind::Integer, 0x0202}}) {
+  for (const Expected& e :
+       {Expected{"App.Version", Kind::Integer, 0x0103}, Expected{"Big", Kind::Integer, 0x0104},
+        Expected{"Ratio", Kind::Double, 0x0401}, Expected{"Flag", Kind::Bool, 0x0801},
+        Expected{"Name", Kind::String, 0x2001}, Expected{"Wide", Kind::WideString, 0x2002},
+        Expected{"NullText", Kind::String, 0x2001}, Expected{"Nothing", Kind::None, 0x0000},
+        Expected{"Odd", Kind::Raw, 4660}, Expected{"Failing", Kind::Integer, 0x0202}}) {
     const VariableSpec* variable = FindVariable(profile, e.name);
     ASSERT_NE(variable, nullptr) << e.name;
     EXPECT_EQ(variable->kind, e.kind) << e.name;
@@ -153,8 +150,8 @@ TEST(ProfileJson, EmptyObjectGivesTheDefaults) {
 }
 
 TEST(ProfileJson, AbsentPiecesOfTheHost) {
-  const ProfileLoad load = ParseProfileJson(
-      R"({"dataIniFile": null, "evaluator": null, "currentUser": null})", "/p");
+  const ProfileLoad load =
+      ParseProfileJson(R"({"dataIniFile": null, "evaluator": null, "currentUser": null})", "/p");
   ASSERT_TRUE(load.profile) << load.error;
   EXPECT_FALSE(load.profile->dataIniFile);
   EXPECT_EQ(load.profile->evaluator, EvaluatorPresence::None);
@@ -204,39 +201,51 @@ INSTANTIATE_TEST_SUITE_P(
                     "evaluator: must be null, \"other\" or an object, not an integer"},
         BadJsonCase{"ConditionsArray", R"({"evaluator": {"conditions": []}})",
                     "evaluator.conditions: must be an object, not an array"},
-        BadJsonCase{"ConditionText", R"({"evaluator": {"conditions": {"Browser.IsConnectionActive": "yes"}}})",
+        BadJsonCase{"ConditionText",
+                    R"({"evaluator": {"conditions": {"Browser.IsConnectionActive": "yes"}}})",
                     "evaluator.conditions[\"Browser.IsConnectionActive\"]: must be true, false, "
                     "null or an object {result, failure}, not a string"},
-        BadJsonCase{"FailureCodeText", R"({"evaluator": {"conditions": {"c": {"failure": {"code": "7"}}}}})",
+        BadJsonCase{"FailureCodeText",
+                    R"({"evaluator": {"conditions": {"c": {"failure": {"code": "7"}}}}})",
                     "evaluator.conditions.c.failure.code: must be an integer, not a string"},
-        BadJsonCase{"FailureUnknownKey", R"({"evaluator": {"conditions": {"c": {"failure": {"reason": "x"}}}}})",
+        BadJsonCase{"FailureUnknownKey",
+                    R"({"evaluator": {"conditions": {"c": {"failure": {"reason": "x"}}}}})",
                     "evaluator.conditions.c.failure.reason: unknown key (known here: code, "
                     "message, throw)"},
-        BadJsonCase{"UnknownTag", R"({"evaluator": {"variables": {"App.Version": {"tag": "int33", "value": 1}}}})",
-                    "evaluator.variables[\"App.Version\"].tag: unknown tag \"int33\""},
+        BadJsonCase{
+            "UnknownTag",
+            R"({"evaluator": {"variables": {"App.Version": {"tag": "int33", "value": 1}}}})",
+            "evaluator.variables[\"App.Version\"].tag: unknown tag \"int33\""},
         BadJsonCase{"MissingTag", R"({"evaluator": {"variables": {"v": {"value": 1}}}})",
                     "evaluator.variables.v.tag: is missing"},
-        BadJsonCase{"IntegerTagWithText", R"({"evaluator": {"variables": {"v": {"tag": "int32", "value": "27"}}}})",
+        BadJsonCase{"IntegerTagWithText",
+                    R"({"evaluator": {"variables": {"v": {"tag": "int32", "value": "27"}}}})",
                     "evaluator.variables.v.value: must be an integer, not a string"},
-        BadJsonCase{"IntegerTagWithFraction", R"({"evaluator": {"variables": {"v": {"tag": "int8", "value": 1.5}}}})",
+        BadJsonCase{"IntegerTagWithFraction",
+                    R"({"evaluator": {"variables": {"v": {"tag": "int8", "value": 1.5}}}})",
                     "evaluator.variables.v.value: must be an integer, not a number"},
-        BadJsonCase{"IntegerTagWithoutValue", R"({"evaluator": {"variables": {"v": {"tag": "long"}}}})",
+        BadJsonCase{"IntegerTagWithoutValue",
+                    R"({"evaluator": {"variables": {"v": {"tag": "long"}}}})",
                     "evaluator.variables.v.value: is missing"},
-        BadJsonCase{"EmptyTagWithValue", R"({"evaluator": {"variables": {"v": {"tag": "empty", "value": 0}}}})",
+        BadJsonCase{"EmptyTagWithValue",
+                    R"({"evaluator": {"variables": {"v": {"tag": "empty", "value": 0}}}})",
                     "evaluator.variables.v.value: takes no value with this tag"},
-        BadJsonCase{"BoolTagWithNumber", R"({"evaluator": {"variables": {"v": {"tag": "bool", "value": 1}}}})",
+        BadJsonCase{"BoolTagWithNumber",
+                    R"({"evaluator": {"variables": {"v": {"tag": "bool", "value": 1}}}})",
                     "evaluator.variables.v.value: must be true or false, not an integer"},
         BadJsonCase{"NegativeRawTag", R"({"evaluator": {"variables": {"v": {"tag": -1}}}})",
                     "evaluator.variables.v.tag: is out of range (0 to 4294967295)"},
         BadJsonCase{"VariableNull", R"({"evaluator": {"variables": {"v": null}}})",
                     "evaluator.variables.v: must be a boolean, number, string or an object "
                     "{tag, value, failure}, not null"},
-        BadJsonCase{"IntegerTooLarge", R"({"evaluator": {"variables": {"v": 18446744073709551615}}})",
+        BadJsonCase{"IntegerTooLarge",
+                    R"({"evaluator": {"variables": {"v": 18446744073709551615}}})",
                     "evaluator.variables.v: is out of range (-9223372036854775808 to "
                     "9223372036854775807)"},
         BadJsonCase{"UserTrue", R"({"currentUser": true})",
                     "currentUser: must be null or an object {preferenceStore}, not a boolean"},
-        BadJsonCase{"PreferenceNumber", R"({"currentUser": {"preferenceStore": {"Userpref_A": 1}}})",
+        BadJsonCase{"PreferenceNumber",
+                    R"({"currentUser": {"preferenceStore": {"Userpref_A": 1}}})",
                     "currentUser.preferenceStore.Userpref_A: must be a string, not an integer"},
         BadJsonCase{"EmptyKeyQuoted", R"({"evaluator": {"variables": {"": []}}})",
                     "evaluator.variables[\"\"]: must be a boolean, number, string or an object "
@@ -244,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
     ParamName());
 
 class ProfileFolder : public ::testing::Test {
-protected:
+ protected:
   TempFolder m_temp;
   fs::path Folder() const { return m_temp.Path(); }
   std::string Error() const { return ReadProfile(Folder()).error; }
@@ -279,18 +288,23 @@ TEST_F(ProfileFolder, MissingBaseDirectory) {
                          ": base directory (baseDirectory in profile.json) is not a folder");
 }
 
-TEST_F(ProfileFolder, MissingPlacementConfiguration) {
+// A host may have no placement configuration: the profile loads, with a note that says so.
+TEST_F(ProfileFolder, MissingPlacementConfigurationIsANoteNotAnError) {
   WriteProfileFolder(Folder(), "{}");
   const fs::path placement = Folder() / "base" / "components/PlacementConfiguration/TSMCnfg.XML";
   fs::remove(placement);
-  EXPECT_EQ(Error(), placement.string() + ": placement configuration is missing");
+  const ProfileLoad load = ReadProfile(Folder());
+  ASSERT_TRUE(load.profile) << load.error;
+  EXPECT_THAT(load.notes, ::testing::ElementsAre(placement.string() +
+                                                 ": placement configuration is missing; the "
+                                                 "module sends no request"));
 }
 
 TEST_F(ProfileFolder, MissingMessagesFolder) {
   WriteProfileFolder(Folder(), "{}");
   fs::remove(Folder() / "base/components/messages");
-  EXPECT_EQ(Error(), (Folder() / "base" / "components/messages").string() +
-                         ": messages folder is missing");
+  EXPECT_EQ(Error(),
+            (Folder() / "base" / "components/messages").string() + ": messages folder is missing");
 }
 
 TEST_F(ProfileFolder, MissingDataIniUnlessTheHostNamesNone) {
@@ -341,8 +355,10 @@ TEST(PlacementConfiguration, ListsTheVariablesWithEscapedAttributes) {
   const std::string xml = PlacementConfigurationXml(
       "http://127.0.0.1:1/m?a=1&b=\"2\"",
       {{"CheckSum", "cs", std::nullopt}, {"A<B", std::nullopt, std::string("1")}});
-  EXPECT_NE(xml.find("<WebTSMPlacementConfiguration url=\"http://127.0.0.1:1/m?a=1&amp;b=&quot;2&quot;\">"),
-            std::string::npos)
+  EXPECT_NE(
+      xml.find(
+          "<WebTSMPlacementConfiguration url=\"http://127.0.0.1:1/m?a=1&amp;b=&quot;2&quot;\">"),
+      std::string::npos)
       << xml;
   EXPECT_NE(xml.find("<AceVariable name=\"CheckSum\" parameterName=\"cs\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<AceVariable name=\"A&lt;B\"/>"), std::string::npos);
@@ -350,13 +366,13 @@ TEST(PlacementConfiguration, ListsTheVariablesWithEscapedAttributes) {
 }
 
 class Scaffold : public ::testing::Test {
-protected:
+ protected:
   ScaffoldRequest Request() const {
     ScaffoldRequest request;
     request.folder = m_temp.Path();
     request.url = "http://127.0.0.1:8080/messages";
     for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
-                             "Userpref_Region:region=north", "Some.Flag:flag"}) {
+                                   "Userpref_Region:region=north", "Some.Flag:flag"}) {
       request.variables.push_back(*ParseAceVariableArgument(definition));
     }
     return request;

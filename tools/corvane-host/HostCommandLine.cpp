@@ -6,7 +6,7 @@ namespace corvane::host {
 namespace {
 
 class Arguments {
-public:
+ public:
   explicit Arguments(const std::vector<std::string>& arguments) : m_arguments(arguments) {}
   bool Done() const { return m_next >= m_arguments.size(); }
   const std::string& Next() { return m_arguments[m_next++]; }
@@ -18,7 +18,7 @@ public:
     return Next();
   }
 
-private:
+ private:
   const std::vector<std::string>& m_arguments;
   std::size_t m_next = 0;
 };
@@ -155,9 +155,9 @@ HostCommandLine ParseHostCommandLine(const std::vector<std::string>& list) {
     }
     const bool ok = command.kind == HostCommand::Kind::Init
                         ? ReadInitOption(option, arguments, command, result.error)
-                        : command.kind == HostCommand::Kind::Run
-                              ? ReadRunOption(option, arguments, command, result.error)
-                              : (result.error = "check takes no options", false);
+                    : command.kind == HostCommand::Kind::Run
+                        ? ReadRunOption(option, arguments, command, result.error)
+                        : (result.error = "check takes no options", false);
     if (!ok) return result;
   }
   if (command.kind == HostCommand::Kind::Init && command.scaffold.url.empty()) {
@@ -207,7 +207,8 @@ folder that is not empty.
              --var CheckSum:cs --var App.Version=27 --var Userpref_Region:region=north
 
 Profile folder: profile.json, data.ini (the data INI file), base/ (base directory 1) with
-components/PlacementConfiguration/TSMCnfg.XML and components/messages/; all must exist.
+components/PlacementConfiguration/TSMCnfg.XML and components/messages/; all must exist but
+TSMCnfg.XML (a host may have none: check notes it, run goes ahead).
 profile.json (UTF-8, every key optional, unknown keys are errors):
   "launchApproval": true|false                  (default true)
   "dataIniFile": "data.ini" | null              (null: the host names none)

@@ -30,15 +30,23 @@ std::string Member(const std::string& where, const std::string& key) {
 
 const char* TypeName(const json& value) {
   switch (value.type()) {
-    case json::value_t::null: return "null";
-    case json::value_t::boolean: return "a boolean";
+    case json::value_t::null:
+      return "null";
+    case json::value_t::boolean:
+      return "a boolean";
     case json::value_t::number_integer:
-    case json::value_t::number_unsigned: return "an integer";
-    case json::value_t::number_float: return "a number";
-    case json::value_t::string: return "a string";
-    case json::value_t::array: return "an array";
-    case json::value_t::object: return "an object";
-    default: return "an unsupported value";
+    case json::value_t::number_unsigned:
+      return "an integer";
+    case json::value_t::number_float:
+      return "a number";
+    case json::value_t::string:
+      return "a string";
+    case json::value_t::array:
+      return "an array";
+    case json::value_t::object:
+      return "an object";
+    default:
+      return "an unsupported value";
   }
 }
 
@@ -121,7 +129,8 @@ ConditionSpec ReadCondition(const std::string& name, const json& value, const st
     condition.result = ReadOptionalBool(value, where);
     return condition;
   }
-  if (!value.is_object()) WrongType(where, value, "true, false, null or an object {result, failure}");
+  if (!value.is_object())
+    WrongType(where, value, "true, false, null or an object {result, failure}");
   CheckKeys(value, where, {"result", "failure"});
   if (const json* result = Find(value, "result")) {
     condition.result = ReadOptionalBool(*result, Member(where, "result"));
@@ -184,12 +193,15 @@ void ReadValue(const json* value, VariableSpec& variable, const std::string& whe
       if (!value->is_number()) WrongType(where, *value, "a number");
       variable.real = value->get<double>();
       break;
-    case Kind::Bool: variable.boolean = ReadBool(*value, where); break;
+    case Kind::Bool:
+      variable.boolean = ReadBool(*value, where);
+      break;
     case Kind::String:
     case Kind::WideString:
       if (!value->is_null()) variable.text = ReadString(*value, where);
       break;
-    case Kind::None: break;
+    case Kind::None:
+      break;
   }
 }
 
@@ -297,8 +309,8 @@ std::filesystem::path Resolve(const std::filesystem::path& folder, const std::st
 
 Profile ReadHostValues(const json& root, const std::filesystem::path& folder) {
   if (!root.is_object()) WrongType("the document", root, "an object");
-  CheckKeys(root, "", {"launchApproval", "dataIniFile", "baseDirectory", "evaluator",
-                       "currentUser"});
+  CheckKeys(root, "",
+            {"launchApproval", "dataIniFile", "baseDirectory", "evaluator", "currentUser"});
   Profile profile;
   profile.folder = folder;
   profile.dataIniFile = Resolve(folder, "data.ini");
@@ -355,10 +367,6 @@ std::string CheckNamedFiles(const Profile& profile, const std::filesystem::path&
     return Problem(profile.baseDirectory, "base directory (baseDirectory in " +
                                               jsonFile.filename().string() + ") is not a folder");
   }
-  const auto placement = profile.baseDirectory / kPlacementConfigurationPath;
-  if (!std::filesystem::is_regular_file(placement, error)) {
-    return Problem(placement, "placement configuration is missing");
-  }
   const auto messages = profile.baseDirectory / kMessagesFolderPath;
   if (!std::filesystem::is_directory(messages, error)) {
     return Problem(messages, "messages folder is missing");
@@ -393,15 +401,21 @@ ProfileLoad ParseProfileJson(const std::string& text, const std::filesystem::pat
 ProfileLoad ReadProfile(const std::filesystem::path& folder) {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    return {std::nullopt, Problem(folder, "profile folder does not exist")};
+    return {std::nullopt, Problem(folder, "profile folder does not exist"), {}};
   }
   const auto jsonFile = folder / kProfileFileName;
   const auto text = ReadFile(jsonFile);
-  if (!text) return {std::nullopt, Problem(jsonFile, "cannot be read (missing?)")};
+  if (!text) return {std::nullopt, Problem(jsonFile, "cannot be read (missing?)"), {}};
   ProfileLoad load = ParseProfileJson(*text, folder);
-  if (!load.profile) return {std::nullopt, Problem(jsonFile, load.error)};
+  if (!load.profile) return {std::nullopt, Problem(jsonFile, load.error), {}};
   if (std::string problem = CheckNamedFiles(*load.profile, jsonFile); !problem.empty()) {
-    return {std::nullopt, std::move(problem)};
+    return {std::nullopt, std::move(problem), {}};
+  }
+  // A host may have no placement configuration; the module then sends no request.
+  const auto placement = load.profile->baseDirectory / kPlacementConfigurationPath;
+  if (!std::filesystem::is_regular_file(placement, error)) {
+    load.notes.push_back(
+        Problem(placement, "placement configuration is missing; the module sends no request"));
   }
   return load;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Profile.h"
 
@@ -12,7 +13,8 @@ namespace corvane::host {
 
 struct ProfileLoad {
   std::optional<Profile> profile;
-  std::string error;  // "FILE: problem" when there is no profile
+  std::string error;               // "FILE: problem" when there is no profile
+  std::vector<std::string> notes;  // "FILE: note": what a run goes ahead without
 };
 
 // profile.json and the files it names, relative to `folder`.

@@ -110,8 +110,12 @@ int main(int argc, char** argv) {
     std::cerr << "corvane-host: " << load.error << "\n";
     return kBadProfile;
   }
+  for (const std::string& note : load.notes) {
+    std::cerr << "corvane-host: note: " << note << "\n";
+  }
   if (command.kind == HostCommand::Kind::Check) {
-    std::cout << "corvane-host: profile " << command.profile.string() << " is complete\n";
+    std::cout << "corvane-host: profile " << command.profile.string()
+              << (load.notes.empty() ? " is complete\n" : " is usable\n");
     return kDone;
   }
   return Run(command, *load.profile);

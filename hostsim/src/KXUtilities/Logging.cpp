@@ -1,6 +1,8 @@
 // The host's log: every line the module writes is recorded with its level, event type and
-// source position; tests read the records and tools watch them as they arrive.
+// source position; tests read the records and tools watch them as they arrive. Only the
+// newest records are kept, so that a long-running host does not grow with its log.
 #include <cstdarg>
+#include <deque>
 #include <mutex>
 #include <utility>
 
@@ -12,6 +14,9 @@
 namespace hostsim::detail {
 namespace {
 
+// Far more than any test reads back between clearing the log.
+constexpr std::size_t kLogHistory = 4096;
+
 class RecordingOps final : public Util::Ops {
  public:
   void Write(int level, int eventType, const char* file, int line, const char* function,
@@ -21,6 +26,9 @@ class RecordingOps final : public Util::Ops {
     std::function<void(const LogRecord&)> observer;
     {
       std::lock_guard lock(m_mutex);
+      if (m_records.size() == kLogHistory) {
+        m_records.pop_front();
+      }
       m_records.push_back(record);
       observer = m_observer;
     }
@@ -31,7 +39,7 @@ class RecordingOps final : public Util::Ops {
 
   std::vector<LogRecord> Records() {
     std::lock_guard lock(m_mutex);
-    return m_records;
+    return {m_records.begin(), m_records.end()};
   }
   void Clear() {
     std::lock_guard lock(m_mutex);
@@ -46,7 +54,7 @@ class RecordingOps final : public Util::Ops {
   static std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
   std::mutex m_mutex;
-  std::vector<LogRecord> m_records;
+  std::deque<LogRecord> m_records;
   std::function<void(const LogRecord&)> m_observer;
 };
 
