@@ -11,7 +11,6 @@ namespace corvane {
 // 2 for the first exchange of the process and 2 more for each later one, so that a
 // completion tells which exchange it belongs to.
 inline constexpr DWORD_PTR kConnectContext = 1;
-inline constexpr DWORD_PTR kFirstRequestContext = 2;
 inline constexpr DWORD_PTR kRequestContextStep = 2;
 
 constexpr bool IsRequestContext(DWORD_PTR context) { return context != 0 && context % 2 == 0; }

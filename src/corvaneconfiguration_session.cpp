@@ -46,9 +46,7 @@ void CorvaneConfiguration::SendRequestAndGetResponse(const Util::TString& url) {
   // closed first, and its reading state is forgotten, so this exchange reads its own answer.
   CloseInternetHandles();
   m_responseComplete = 0;
-  m_lastRequestContext = m_lastRequestContext == 0
-                             ? corvane::kFirstRequestContext
-                             : m_lastRequestContext + corvane::kRequestContextStep;
+  m_lastRequestContext += corvane::kRequestContextStep;
   m_requestContext = m_lastRequestContext;
 
   DWORD serviceType = 0;
