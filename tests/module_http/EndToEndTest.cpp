@@ -366,6 +366,8 @@ struct OverlapCase {
   bool againWhileReading;   // one more call once the answer's reading has begun
 };
 
+void PrintTo(const OverlapCase& overlap, std::ostream* out) { *out << overlap.name; }
+
 class OverlapTest : public EndToEndTest, public ::testing::WithParamInterface<OverlapCase> {};
 
 TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
