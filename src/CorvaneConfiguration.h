@@ -10,7 +10,7 @@
 #include "platform/Win32Api.h"
 
 class CorvaneConfiguration {
-public:
+ public:
   static constexpr int kCheckSumSize = 101;
   static constexpr unsigned kReadBufferSize = 2048;
   static constexpr unsigned kReadChunk = kReadBufferSize - 1;
@@ -42,6 +42,9 @@ public:
   bool DoHttpOpenRequest();
   void DoHttpSendRequest();
   void CloseInternetHandles();
+  // A completion that WinINet reported for the exchange with this context: read on when it
+  // is the open exchange's, end the exchange when its queued read failed, else ignore it.
+  void OnRequestComplete(DWORD_PTR exchange, bool failed, DWORD error);
   void ReadResponse();
 
   // Answer processing and the message store.
@@ -56,8 +59,9 @@ public:
   HINTERNET ConnectHandle() const { return m_hConnect.get(); }
   HINTERNET RequestHandle() const { return m_hRequest.get(); }
   std::uint32_t ResponseComplete() const { return m_responseComplete; }
+  DWORD_PTR RequestContext() const { return m_requestContext; }
 
-private:
+ private:
   CorvaneConfiguration();
 
   char m_checkSum[kCheckSumSize];
@@ -70,6 +74,9 @@ private:
   INTERNET_PORT m_port;
   InternetHandle m_hSession;
   std::uint32_t m_responseComplete;
+  // The open exchange's context (0 while none is open) and the last one given out.
+  DWORD_PTR m_requestContext;
+  DWORD_PTR m_lastRequestContext;
 
   // Exchange bookkeeping shared by the session and the reading passes.
   void ForgetAnswer();

@@ -6,9 +6,12 @@
 
 namespace corvane {
 
-// Writes the bytes to a temporary file beside the target, flushes and closes it, then
-// renames it over the target. On any failure the temporary file is removed, the target is
-// left as it was and false is returned.
+// Writes the bytes to a new temporary file beside the target, puts them on the disk, closes
+// the file, then renames it over the target and waits until the rename is on the disk too.
+// The temporary name ends in ".tmp" and holds the process id and a per-process serial
+// number; it is created exclusively, and a name that is taken (another writer's) makes it
+// try the next one. On any failure the temporary file is removed, the target is left as it
+// was and false is returned.
 bool ReplaceFileContent(const char* path, std::string_view bytes);
 
 }  // namespace corvane

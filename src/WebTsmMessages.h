@@ -3,15 +3,27 @@
 #pragma once
 
 #include "host/AppCore.h"
+#include "platform/Win32Api.h"
 
 // Starts an activation: the handshake on the worker.
 class SendWebRequest : public SequencedAppMsg {
-public:
+ public:
   void Execute() override;
 };
 
-// Reads the answer after WinINet reported the request (or a queued read) complete.
-class DelayedWebRequest : public SequencedAppMsg {
-public:
+// What a WinINet completion reports: the context of the exchange it belongs to, and whether
+// the operation failed with which WinINet error.
+struct RequestCompletion {
+  DWORD_PTR exchange = 0;
+  bool failed = false;
+  DWORD error = 0;
+};
+
+// Reads the answer after WinINet reported the request (or a queued read) complete. The
+// completion is a base ahead of the host's: bases are built in order, so it is filled before
+// the host's constructor hands the message to the host's thread.
+class DelayedWebRequest : private RequestCompletion, public SequencedAppMsg {
+ public:
+  explicit DelayedWebRequest(const RequestCompletion& completion) : RequestCompletion(completion) {}
   void Execute() override;
 };

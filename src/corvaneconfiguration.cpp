@@ -1,5 +1,6 @@
 // The worker's life and the top of the handshake.
 #include "CorvaneConfiguration.h"
+
 #include "ModuleLog.h"
 
 namespace {
@@ -23,6 +24,8 @@ CorvaneConfiguration::CorvaneConfiguration()
       m_port(kDefaultPort),
       m_hSession(),
       m_responseComplete(0),
+      m_requestContext(0),
+      m_lastRequestContext(0),
       m_readRecord{},
       m_readBuffer{},
       m_answerText(),

@@ -15,6 +15,20 @@ constexpr corvane::LogSite kReadSite{corvane::kConfigurationSource,
 
 }  // namespace
 
+void CorvaneConfiguration::OnRequestComplete(DWORD_PTR exchange, bool failed, DWORD error) {
+  if (exchange == 0 || exchange != m_requestContext) {
+    return;  // an exchange closed since: its completion has nothing left to read
+  }
+  if (failed && m_readQueued) {
+    // The queued read broke off: what was gathered is a truncated answer.
+    CORVANE_LOG_PROGRESS(kReadSite, "InternetReadFileEx failed, error --> %lu",
+                         static_cast<unsigned long>(error));
+    CloseInternetHandles();
+    return;
+  }
+  ReadResponse();
+}
+
 void CorvaneConfiguration::ReadResponse() {
   while (true) {
     DWORD delivered = 0;
@@ -55,8 +69,7 @@ bool CorvaneConfiguration::TakeReadResult(DWORD& delivered) {
     m_readRecord.lpvBuffer = m_readBuffer;
     m_readRecord.dwBufferLength = kReadChunk;
     std::memset(m_readBuffer, 0, sizeof m_readBuffer);
-    if (InternetReadFileExA(m_hRequest.get(), &m_readRecord, 0, corvane::kRequestContext) ==
-        FALSE) {
+    if (InternetReadFileExA(m_hRequest.get(), &m_readRecord, 0, m_requestContext) == FALSE) {
       m_readQueued = GetLastError() == ERROR_IO_PENDING && m_hRequest;
       return false;
     }

@@ -46,13 +46,15 @@ void CorvaneConfiguration::SendRequestAndGetResponse(const Util::TString& url) {
   // closed first, and its reading state is forgotten, so this exchange reads its own answer.
   CloseInternetHandles();
   m_responseComplete = 0;
+  m_lastRequestContext += corvane::kRequestContextStep;
+  m_requestContext = m_lastRequestContext;
 
   DWORD serviceType = 0;
   AfxParseURL(url, serviceType, m_serverName, m_objectName, m_port);
   m_serviceType = serviceType;
 
-  m_hSession.reset(
-      InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC));
+  m_hSession.reset(InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                                 INTERNET_FLAG_ASYNC));
   if (!m_hSession) {
     const DWORD lastError = GetLastError();
     CORVANE_LOG_PROGRESS(kSendSite, "InternetOpen failed, error   --> %lu",
@@ -73,7 +75,8 @@ void CorvaneConfiguration::SendRequestAndGetResponse(const Util::TString& url) {
 
 bool CorvaneConfiguration::DoInternetConnect() {
   m_hConnect.reset(InternetConnectA(m_hSession.get(), m_serverName, m_port, nullptr, nullptr,
-                                    INTERNET_SERVICE_HTTP, kExchangeFlags, corvane::kConnectContext));
+                                    INTERNET_SERVICE_HTTP, kExchangeFlags,
+                                    corvane::kConnectContext));
   DWORD lastError = 0;
   if (SucceededOrPending(static_cast<bool>(m_hConnect), lastError)) {
     return true;
@@ -85,10 +88,11 @@ bool CorvaneConfiguration::DoInternetConnect() {
 
 bool CorvaneConfiguration::DoHttpOpenRequest() {
   // An https URL is sent over TLS; every other scheme as plain HTTP.
-  const DWORD flags =
-      m_serviceType == AFX_INET_SERVICE_HTTPS ? kExchangeFlags | INTERNET_FLAG_SECURE : kExchangeFlags;
+  const DWORD flags = m_serviceType == AFX_INET_SERVICE_HTTPS
+                          ? kExchangeFlags | INTERNET_FLAG_SECURE
+                          : kExchangeFlags;
   m_hRequest.reset(HttpOpenRequestA(m_hConnect.get(), kVerb, m_objectName, nullptr, nullptr,
-                                    nullptr, flags, corvane::kRequestContext));
+                                    nullptr, flags, m_requestContext));
   DWORD lastError = 0;
   if (SucceededOrPending(static_cast<bool>(m_hRequest), lastError)) {
     return true;
@@ -118,15 +122,23 @@ void CorvaneConfiguration::CloseInternetHandles() {
     InternetSetStatusCallback(m_hSession.get(), nullptr);
     m_hSession.reset();
   }
-  // A read still queued on the closed request delivers nothing worth reading.
+  // A read still queued on the closed request delivers nothing worth reading, and no
+  // completion still to come matches an open exchange.
   m_readQueued = false;
+  m_requestContext = 0;
   ForgetAnswer();
 }
 
 void CALLBACK WebRequestStatusCallback(HINTERNET /*handle*/, DWORD_PTR context, DWORD status,
-                                       LPVOID /*statusInformation*/,
-                                       DWORD /*statusInformationLength*/) {
-  if (context == corvane::kRequestContext && status == INTERNET_STATUS_REQUEST_COMPLETE) {
-    new DelayedWebRequest();  // the host owns the message from its construction on
+                                       LPVOID statusInformation, DWORD statusInformationLength) {
+  if (!corvane::IsRequestContext(context) || status != INTERNET_STATUS_REQUEST_COMPLETE) {
+    return;
   }
+  RequestCompletion completion{context, false, 0};
+  if (statusInformation != nullptr && statusInformationLength >= sizeof(INTERNET_ASYNC_RESULT)) {
+    const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(statusInformation);
+    completion.failed = result->dwResult == 0;
+    completion.error = result->dwError;
+  }
+  new DelayedWebRequest(completion);  // the host owns the message from its construction on
 }

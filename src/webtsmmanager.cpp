@@ -32,7 +32,7 @@ bool IsSwitchedOn() {
 // Closes the exchange when the application goes to the background. One instance lives for
 // as long as the module is loaded: its base registers it with the host and unregisters it.
 class NotifyKXGoingBackgroundHandler_WebTsm : public CNotify<CNotifyKXGoingBackground> {
-public:
+ public:
   NotifyKXGoingBackgroundHandler_WebTsm() = default;
   ~NotifyKXGoingBackgroundHandler_WebTsm() override = default;
 
@@ -63,10 +63,8 @@ extern "C" void InvokeWebTsm() {
   manager.OnFirstTimeSetup();
 }
 
-void SendWebRequest::Execute() {
-  CorvaneConfiguration::GetInstance()->TSMFirstHandShake();
-}
+void SendWebRequest::Execute() { CorvaneConfiguration::GetInstance()->TSMFirstHandShake(); }
 
 void DelayedWebRequest::Execute() {
-  CorvaneConfiguration::GetInstance()->ReadResponse();
+  CorvaneConfiguration::GetInstance()->OnRequestComplete(exchange, failed, error);
 }

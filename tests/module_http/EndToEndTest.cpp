@@ -357,6 +357,52 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBa
   EXPECT_EQ(MessageText(MessageFile("1234")), "second");
 }
 
+// Activations that overlap: each one closes the exchange before it, whose completions
+// (already posted, or still coming from WinINet) must not be taken for the last exchange's.
+// Only the last exchange's answer is stored, once.
+struct OverlapCase {
+  const char* name;
+  std::size_t callsAtOnce;  // calls before the host runs anything
+  bool againWhileReading;   // one more call once the answer's reading has begun
+};
+
+void PrintTo(const OverlapCase& overlap, std::ostream* out) { *out << overlap.name; }
+
+class OverlapTest : public EndToEndTest, public ::testing::WithParamInterface<OverlapCase> {};
+
+TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
+  const OverlapCase& overlap = GetParam();
+  HttpAnswer answer = Trickled(6 * kChunk, true);
+  answer.body = AnswerOfSize("1234", 6 * kChunk);
+  answer.tricklePause = overlap.againWhileReading ? 40ms : 1ms;
+  m_server.SetAnswer(answer);
+  for (std::size_t call = 0; call < overlap.callsAtOnce; ++call) m_module.InvokeWebTsm();
+  ASSERT_EQ(hostsim::RunPendingMessages(), overlap.callsAtOnce);
+  std::size_t sendings = overlap.callsAtOnce;
+  if (overlap.againWhileReading) {
+    ASSERT_TRUE(
+        hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
+    m_module.InvokeWebTsm();
+    ++sendings;
+  }
+  ASSERT_TRUE(RunUntilLogLines(sendings + 1)) << ::testing::PrintToString(hostsim::LogTexts());
+  hostsim::RunMessagesUntil([] { return false; }, 300ms);  // late completions of closed ones
+
+  std::vector<std::string> expected(sendings, kSendingLine);
+  expected.emplace_back(kSavedLine);
+  EXPECT_EQ(hostsim::LogTexts(), expected);
+  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
+  EXPECT_EQ(FilesIn(m_profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  EXPECT_EQ(MessageText(MessageFile("1234")).size(), MessageText(answer.body).size());
+  EXPECT_EQ(m_profile.RecordedCheckSum(), "1234");
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, OverlapTest,
+                         ::testing::Values(OverlapCase{"TwoAtOnce", 2, false},
+                                           OverlapCase{"ThreeAtOnce", 3, false},
+                                           OverlapCase{"OneWhileReading", 1, true}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
 // What crosses the host/module boundary as C++ objects: exceptions both ways (the module's
 // leaving Execute into the host's runner, the host's raised by its thrower when its factory
 // makes no document) and the blocks of the host's strings.

@@ -14,7 +14,12 @@ struct State {
   std::uintptr_t nextHandle = 0x1000;
   HINTERNET lastSession = nullptr;
   HINTERNET lastRequest = nullptr;
-  std::optional<std::pair<LPINTERNET_BUFFERSA, std::string>> queuedRead;
+  struct QueuedRead {
+    LPINTERNET_BUFFERSA record;
+    std::string bytes;
+    DWORD_PTR context;
+  };
+  std::optional<QueuedRead> queuedRead;
 };
 
 State& TheState() {
@@ -74,18 +79,20 @@ void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result, DWORD error) {
   }
 }
 
-bool CompleteQueuedRead() {
+bool CompleteQueuedRead(DWORD error) {
   auto queued = std::exchange(TheState().queuedRead, std::nullopt);
   if (!queued) {
     return false;
   }
-  Deliver(queued->first, queued->second);
-  Notify(2, INTERNET_STATUS_REQUEST_COMPLETE);
+  Deliver(queued->record, error == 0 ? queued->bytes : std::string());
+  Notify(queued->context, INTERNET_STATUS_REQUEST_COMPLETE, error == 0 ? 1 : 0, error);
   return true;
 }
 
 void CompleteSend(DWORD_PTR result, DWORD error) {
-  Notify(2, INTERNET_STATUS_REQUEST_COMPLETE, result, error);
+  const auto& requests = TheState().log.requests;
+  Notify(requests.empty() ? 2 : requests.back().context, INTERNET_STATUS_REQUEST_COMPLETE, result,
+         error);
 }
 
 }  // namespace fake_wininet
@@ -130,9 +137,8 @@ HINTERNET InternetConnectA(HINTERNET session, LPCSTR serverName, INTERNET_PORT s
                            DWORD_PTR context) {
   auto& state = TheState();
   state.log.calls.emplace_back("InternetConnectA");
-  state.log.connects.push_back({session, serverName != nullptr ? serverName : "(null)",
-                                serverPort, userName == nullptr, password == nullptr, service,
-                                flags, context});
+  state.log.connects.push_back({session, serverName != nullptr ? serverName : "(null)", serverPort,
+                                userName == nullptr, password == nullptr, service, flags, context});
   if (state.script.connectFails) {
     SetLastError(*state.script.connectFails);
     return nullptr;
@@ -159,10 +165,9 @@ BOOL HttpSendRequestA(HINTERNET /*request*/, LPCSTR headers, DWORD headersLength
                       DWORD optionalLength) {
   auto& state = TheState();
   state.log.calls.emplace_back("HttpSendRequestA");
-  state.log.sendArguments.push_back(std::string(headers == nullptr ? "null" : "headers") + "," +
-                                    std::to_string(headersLength) + "," +
-                                    (optional == nullptr ? "null" : "data") + "," +
-                                    std::to_string(optionalLength));
+  state.log.sendArguments.push_back(
+      std::string(headers == nullptr ? "null" : "headers") + "," + std::to_string(headersLength) +
+      "," + (optional == nullptr ? "null" : "data") + "," + std::to_string(optionalLength));
   if (state.script.sendSucceedsAtOnce) {
     return TRUE;
   }
@@ -191,7 +196,8 @@ BOOL InternetReadFileExA(HINTERNET request, LPINTERNET_BUFFERSA record, DWORD fl
       fake_wininet::Deliver(record, step.bytes);
       return TRUE;
     case fake_wininet::ReadStep::Kind::Queued:
-      state.queuedRead.emplace(record, std::move(step.bytes));
+      state.queuedRead.emplace(
+          fake_wininet::State::QueuedRead{record, std::move(step.bytes), context});
       SetLastError(ERROR_IO_PENDING);
       return FALSE;
     case fake_wininet::ReadStep::Kind::Fails:

@@ -58,12 +58,12 @@ ReadStep Queued(std::string bytes);
 ReadStep Fails(DWORD error);
 
 struct Script {
-  std::optional<DWORD> openFails;          // InternetOpenA returns null with this error
-  std::optional<DWORD> setCallbackFails;   // INTERNET_INVALID_STATUS_CALLBACK with this error
-  std::optional<DWORD> connectFails;       // null with this error (997: pending)
-  std::optional<DWORD> openRequestFails;   // null with this error (997: pending)
-  std::optional<DWORD> sendFails;          // FALSE with this error; default: FALSE + 997
-  bool sendSucceedsAtOnce = false;         // TRUE from the send
+  std::optional<DWORD> openFails;         // InternetOpenA returns null with this error
+  std::optional<DWORD> setCallbackFails;  // INTERNET_INVALID_STATUS_CALLBACK with this error
+  std::optional<DWORD> connectFails;      // null with this error (997: pending)
+  std::optional<DWORD> openRequestFails;  // null with this error (997: pending)
+  std::optional<DWORD> sendFails;         // FALSE with this error; default: FALSE + 997
+  bool sendSucceedsAtOnce = false;        // TRUE from the send
 };
 
 struct Log {
@@ -93,10 +93,11 @@ HINTERNET LastRequest();
 
 // The installed callback, as WinINet would call it for the request handle.
 void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result = 1, DWORD error = 0);
-// Completes the queued read: writes its bytes into the record it was given, then sends the
-// completion on the request's context. False when no read is queued.
-bool CompleteQueuedRead();
-// The send's completion.
+// Completes the queued read on the read's context: writes its bytes into the record it was
+// given, or with an error writes nothing and reports the failure. False when no read is
+// queued.
+bool CompleteQueuedRead(DWORD error = 0);
+// The send's completion, on the context of the last request opened.
 void CompleteSend(DWORD_PTR result = 1, DWORD error = 0);
 
 }  // namespace fake_wininet

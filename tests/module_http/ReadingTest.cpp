@@ -38,7 +38,7 @@ TEST_P(BodySizeTest, ABodyThatEndsWithinTwentyFiveReadsIsProcessedWhole) {
     EXPECT_TRUE(read.recordWasFresh);
     EXPECT_EQ(read.asked, 2047u);
     EXPECT_EQ(read.flags, 0u);
-    EXPECT_EQ(read.context, 2u);
+    EXPECT_EQ(read.context, fake_wininet::Calls().requests.back().context);
   }
 }
 
@@ -148,21 +148,65 @@ TEST_F(ReadingTest, ASecondExchangeReadsItsWholeAnswer) {
   EXPECT_EQ(MessageText(MessageFile("second")).size(), MessageText(second).size());
 }
 
-TEST_F(ReadingTest, AQueuedReadOfAClosedExchangeIsForgotten) {
-  auto reads = AsReads(AnswerOfSize("closed", 2 * kChunk));
+TEST_F(ReadingTest, AQueuedReadThatFailsEndsTheExchangeWithItsError) {
+  auto reads = AsReads(AnswerOfSize("cut", 3 * kChunk));
   reads[1].kind = fake_wininet::ReadStep::Kind::Queued;
   fake_wininet::QueueReads(reads);
   StartExchange();
   RunHost();
-  hostsim::DeliverGoingBackground();
-  ASSERT_TRUE(fake_wininet::CompleteQueuedRead()) << "a late completion after the close";
-  EXPECT_EQ(hostsim::PendingMessageCount(), 0u) << "the callback was removed with the session";
-  // Even a completion posted before the close finds no request.
-  WebRequestStatusCallback(nullptr, 2, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, 0);
-  RunHost();
-  EXPECT_THAT(hostsim::LogTexts(), IsEmpty());
-  EXPECT_EQ(MessageFileCount(), 0u);
+  ASSERT_TRUE(fake_wininet::CompleteQueuedRead(ERROR_INTERNET_CONNECTION_RESET));
+  EXPECT_EQ(RunHost(), 1u);
+  EXPECT_THAT(hostsim::LogTexts(), ElementsAre("InternetReadFileEx failed, error --> 12031"));
+  EXPECT_EQ(MessageFileCount(), 0u) << "the text read before the failure is not processed";
+  EXPECT_THAT(fake_wininet::OpenHandles(), IsEmpty());
+  EXPECT_EQ(fake_wininet::Calls().reads.size(), 2u);
 }
+
+// A completion of an exchange that has been closed since, posted before or after the close,
+// changes nothing, whatever happened in between; a later exchange reads its own answer.
+struct StaleCase {
+  const char* name;
+  bool background;    // the host went to the background
+  bool nextExchange;  // another exchange started and is waiting for its send
+};
+
+class StaleCompletionTest : public WorkerTest, public ::testing::WithParamInterface<StaleCase> {};
+
+TEST_P(StaleCompletionTest, IsIgnored) {
+  auto reads = AsReads(AnswerOfSize("first", 2 * kChunk));
+  reads[1].kind = fake_wininet::ReadStep::Kind::Queued;
+  fake_wininet::QueueReads(reads);
+  StartExchange();
+  RunHost();
+  const DWORD_PTR first = fake_wininet::Calls().requests.back().context;
+  if (GetParam().background) hostsim::DeliverGoingBackground();
+  if (GetParam().nextExchange) {
+    fake_wininet::QueueReads(AsReads(AnswerOfSize("second", 2 * kChunk)));
+    Worker().SendRequestAndGetResponse("http://service.test/second");
+    EXPECT_NE(fake_wininet::Calls().requests.back().context, first);
+  }
+  const std::size_t readsBefore = fake_wininet::Calls().reads.size();
+  for (const DWORD error : {DWORD{0}, DWORD{ERROR_INTERNET_OPERATION_CANCELLED}}) {
+    INTERNET_ASYNC_RESULT result{error == 0 ? 1u : 0u, error};
+    WebRequestStatusCallback(nullptr, first, INTERNET_STATUS_REQUEST_COMPLETE, &result,
+                             sizeof result);
+  }
+  EXPECT_EQ(RunHost(), 2u);
+  EXPECT_EQ(fake_wininet::Calls().reads.size(), readsBefore) << "nothing read for a closed one";
+  EXPECT_THAT(hostsim::LogTexts(), IsEmpty());
+  if (GetParam().nextExchange) {
+    EXPECT_EQ(fake_wininet::OpenHandles().size(), 3u) << "the next exchange stays open";
+    fake_wininet::CompleteSend();
+    RunHost();
+    EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSavedLine));
+  }
+  EXPECT_EQ(MessageFile("first"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Between, StaleCompletionTest,
+                         ::testing::Values(StaleCase{"Background", true, false},
+                                           StaleCase{"NextExchange", false, true}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace
 }  // namespace corvane_test

@@ -57,7 +57,7 @@ TEST_F(SessionTest, SendsOneAsynchronousGetWithoutHeadersOrBody) {
   EXPECT_EQ(request.object, "/tsm/get?cs=0&v=27");
   EXPECT_TRUE(request.versionNull && request.referrerNull && request.acceptTypesNull);
   EXPECT_EQ(request.flags, kExchangeFlags);
-  EXPECT_EQ(request.context, 2u);
+  EXPECT_TRUE(corvane::IsRequestContext(request.context)) << request.context;
   EXPECT_THAT(calls.sendArguments, ElementsAre("null,0,null,0"));
 
   EXPECT_THAT(hostsim::LogTexts(), IsEmpty()) << "a pending send is no failure";
@@ -82,13 +82,13 @@ TEST_P(UrlTest, ConnectsOnTheSchemesPortAndSecuresHttps) {
   EXPECT_EQ(calls.requests[0].flags, GetParam().requestFlags);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Schemes, UrlTest,
-    ::testing::Values(UrlCase{"http://service.test/x", 80, kExchangeFlags},
-                      UrlCase{"http://service.test:81/x", 81, kExchangeFlags},
-                      UrlCase{"https://service.test/x", 443, kExchangeFlags | INTERNET_FLAG_SECURE},
-                      UrlCase{"https://service.test:8443/x", 8443,
-                              kExchangeFlags | INTERNET_FLAG_SECURE}));
+INSTANTIATE_TEST_SUITE_P(Schemes, UrlTest,
+                         ::testing::Values(UrlCase{"http://service.test/x", 80, kExchangeFlags},
+                                           UrlCase{"http://service.test:81/x", 81, kExchangeFlags},
+                                           UrlCase{"https://service.test/x", 443,
+                                                   kExchangeFlags | INTERNET_FLAG_SECURE},
+                                           UrlCase{"https://service.test:8443/x", 8443,
+                                                   kExchangeFlags | INTERNET_FLAG_SECURE}));
 
 struct FailureCase {
   const char* name;
@@ -125,21 +125,29 @@ const std::vector<std::string> kAllSteps = {"InternetOpenA", "InternetSetStatusC
 INSTANTIATE_TEST_SUITE_P(
     Steps, FailureTest,
     ::testing::Values(
-        FailureCase{"Session", Failing(&fake_wininet::Script::openFails, 8), "InternetOpen failed, error   --> 8",
+        FailureCase{"Session",
+                    Failing(&fake_wininet::Script::openFails, 8),
+                    "InternetOpen failed, error   --> 8",
                     {"InternetOpenA"}},
-        FailureCase{"Callback", Failing(&fake_wininet::Script::setCallbackFails, 87),
+        FailureCase{"Callback",
+                    Failing(&fake_wininet::Script::setCallbackFails, 87),
                     "InternetSetStatusCallback failed, error   --> 87",
                     {"InternetOpenA", "InternetSetStatusCallback"}},
-        FailureCase{"Connection", Failing(&fake_wininet::Script::connectFails, 12029), "InternetConnect failed, error --> 12029",
+        FailureCase{"Connection",
+                    Failing(&fake_wininet::Script::connectFails, 12029),
+                    "InternetConnect failed, error --> 12029",
                     {"InternetOpenA", "InternetSetStatusCallback", "InternetConnectA"}},
-        FailureCase{"ConnectionPending", Failing(&fake_wininet::Script::connectFails, 997), nullptr, kAllSteps},
-        FailureCase{"Request", Failing(&fake_wininet::Script::openRequestFails, 12005),
-                    "HttpOpenRequest failed, error --> 12005",
-                    {"InternetOpenA", "InternetSetStatusCallback", "InternetConnectA",
-                     "HttpOpenRequestA"}},
-        FailureCase{"RequestPending", Failing(&fake_wininet::Script::openRequestFails, 997), nullptr, kAllSteps},
-        FailureCase{"Send", Failing(&fake_wininet::Script::sendFails, 12007), "HttpSendRequest failed, error  --> 12007",
+        FailureCase{"ConnectionPending", Failing(&fake_wininet::Script::connectFails, 997), nullptr,
                     kAllSteps},
+        FailureCase{
+            "Request",
+            Failing(&fake_wininet::Script::openRequestFails, 12005),
+            "HttpOpenRequest failed, error --> 12005",
+            {"InternetOpenA", "InternetSetStatusCallback", "InternetConnectA", "HttpOpenRequestA"}},
+        FailureCase{"RequestPending", Failing(&fake_wininet::Script::openRequestFails, 997),
+                    nullptr, kAllSteps},
+        FailureCase{"Send", Failing(&fake_wininet::Script::sendFails, 12007),
+                    "HttpSendRequest failed, error  --> 12007", kAllSteps},
         FailureCase{"SendAtOnce", SendingAtOnce(), nullptr, kAllSteps}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
@@ -158,10 +166,10 @@ TEST_F(SessionTest, OnlyTheRequestsCompletionPostsARead) {
     std::size_t posted;
   };
   const Notification notifications[] = {
-      {1, INTERNET_STATUS_REQUEST_COMPLETE, 0, 0},  {1, INTERNET_STATUS_HANDLE_CREATED, 0, 0},
-      {2, INTERNET_STATUS_HANDLE_CREATED, 0, 0},    {2, INTERNET_STATUS_RESPONSE_RECEIVED, 0, 0},
-      {2, INTERNET_STATUS_HANDLE_CLOSING, 0, 0},    {3, INTERNET_STATUS_REQUEST_COMPLETE, 0, 0},
-      {2, INTERNET_STATUS_REQUEST_COMPLETE, 0, 1},  {2, INTERNET_STATUS_REQUEST_COMPLETE, 12029, 1},
+      {1, INTERNET_STATUS_REQUEST_COMPLETE, 0, 0}, {1, INTERNET_STATUS_HANDLE_CREATED, 0, 0},
+      {2, INTERNET_STATUS_HANDLE_CREATED, 0, 0},   {2, INTERNET_STATUS_RESPONSE_RECEIVED, 0, 0},
+      {2, INTERNET_STATUS_HANDLE_CLOSING, 0, 0},   {3, INTERNET_STATUS_REQUEST_COMPLETE, 0, 0},
+      {2, INTERNET_STATUS_REQUEST_COMPLETE, 0, 1}, {2, INTERNET_STATUS_REQUEST_COMPLETE, 12029, 1},
   };
   for (const auto& notification : notifications) {
     hostsim::DiscardPendingMessages();
@@ -178,9 +186,10 @@ TEST_F(SessionTest, ClosingClosesRequestConnectionThenSessionAfterRemovingTheCal
   const std::size_t before = fake_wininet::Calls().calls.size();
   Worker().CloseInternetHandles();
   const auto& calls = fake_wininet::Calls().calls;
-  EXPECT_THAT(std::vector<std::string>(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end()),
-              ElementsAre("InternetCloseHandle", "InternetCloseHandle",
-                          "InternetSetStatusCallback(null)", "InternetCloseHandle"));
+  EXPECT_THAT(
+      std::vector<std::string>(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end()),
+      ElementsAre("InternetCloseHandle", "InternetCloseHandle", "InternetSetStatusCallback(null)",
+                  "InternetCloseHandle"));
   ASSERT_EQ(fake_wininet::Calls().closed.size(), 3u);
   EXPECT_EQ(fake_wininet::Calls().closed[0], fake_wininet::LastRequest());
   EXPECT_EQ(fake_wininet::Calls().closed[2], fake_wininet::LastSession());
@@ -201,17 +210,19 @@ TEST_F(SessionTest, ANewExchangeFirstClosesWhatAnEarlierOneLeftOpen) {
   Worker().SendRequestAndGetResponse("http://service.test/second");
   EXPECT_EQ(fake_wininet::OpenHandles().size(), 3u) << "only the second exchange is open";
   EXPECT_EQ(fake_wininet::Calls().closed.size(), 3u);
+  const auto& requests = fake_wininet::Calls().requests;
+  EXPECT_EQ(requests[1].context, requests[0].context + 2) << "each exchange has its own context";
 }
 
 TEST_F(SessionTest, BackgroundNotificationClosesTheExchange) {
   StartExchange();
   hostsim::DeliverGoingBackground();
   EXPECT_THAT(fake_wininet::OpenHandles(), IsEmpty());
-  // The completion already posted finds no request and does nothing.
+  // The completion already posted belongs to a closed exchange and does nothing.
   EXPECT_EQ(RunHost(), 1u);
   EXPECT_EQ(hostsim::MessagesFailed(), 0u);
   EXPECT_THAT(hostsim::LogTexts(), IsEmpty());
-  EXPECT_EQ(fake_wininet::Calls().reads.back().request, nullptr);
+  EXPECT_THAT(fake_wininet::Calls().reads, IsEmpty());
 }
 
 }  // namespace

@@ -3,13 +3,19 @@
 
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "FileReplacement.h"
 #include "HostProfile.h"
 #include "StoreExpectations.h"
 
 #ifndef _WIN32
-#  include <csignal>
-#  include <sys/resource.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace {
@@ -28,7 +34,7 @@ std::string Answer(const std::string& checksum, const std::string& messages) {
 }
 
 class MessageFileTest : public ::testing::Test {
-protected:
+ protected:
   std::string MessageFile(const std::string& name) const {
     return ReadBytes(profile.messagesFolder / name).value_or("<missing>");
   }
@@ -44,16 +50,17 @@ protected:
 TEST_F(MessageFileTest, HoldsDeclarationThenMessagesMarkupWithCrLfAndNoFinalBreak) {
   // The body reaches the parser through the ANSI code page; é is written in it.
   const std::string eAcute = GetACP() == 65001 ? "\xC3\xA9" : "\xE9";
-  Worker().ProcessResponse(
-      Answer("1234", "<Messages><Message id=\"1\">Line one\nLine two " + eAcute +
-                         "</Message></Messages>").c_str());
+  Worker().ProcessResponse(Answer("1234", "<Messages><Message id=\"1\">Line one\nLine two " +
+                                              eAcute + "</Message></Messages>")
+                               .c_str());
 
   const std::string bytes = MessageFile("1234WebTSMFile.xmf");
   ASSERT_GE(bytes.size(), 39u);
   EXPECT_EQ(bytes.substr(0, 39), kDeclaration);
   EXPECT_EQ(bytes.substr(39, 10), "<Messages>");
   ExpectOnlyCrLfLineBreaks(bytes);
-  EXPECT_NE(bytes.find("Line one\r\nLine two " + eAcute + "</Message>"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("Line one\r\nLine two " + eAcute + "</Message>"), std::string::npos)
+      << bytes;
   EXPECT_EQ(bytes.substr(bytes.size() - 11), "</Messages>");
 #ifndef _WIN32
   EXPECT_EQ(bytes, std::string(kDeclaration) + "<Messages><Message id=\"1\">Line one\r\nLine two " +
@@ -168,7 +175,8 @@ TEST_F(MessageFileTest, MissingMessagesFolderWritesAndRecordsNothing) {
 TEST_F(MessageFileTest, TargetThatIsAFolderIsLeftAndNothingRecorded) {
   corvane_test::fs::create_directories(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner");
   Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
-  EXPECT_TRUE(corvane_test::fs::is_directory(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner"));
+  EXPECT_TRUE(
+      corvane_test::fs::is_directory(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner"));
   EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
   EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
   EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
@@ -201,5 +209,49 @@ TEST_F(MessageFileTest, FullDiskLeavesPreviousFileAndCheckSum) {
   EXPECT_TRUE(hostsim::LogRecords().empty());
 }
 #endif
+
+// Writers storing the same message file at the same moment: threads of this process and, on
+// Linux, a second process forked with the same per-process state. None takes another's
+// temporary file: the file holds one writer's content whole and no temporary file is left.
+TEST_F(MessageFileTest, ConcurrentWritersNeverShareATemporaryFile) {
+  const std::string target = (profile.messagesFolder / "1234WebTSMFile.xmf").string();
+  constexpr int kStores = 25;
+  const auto content = [](int writer) {
+    return std::string(30000, static_cast<char>('a' + writer));
+  };
+  const auto store = [&](int writer) {
+    int stored = 0;
+    for (int i = 0; i < kStores; ++i)
+      stored += corvane::ReplaceFileContent(target.c_str(), content(writer)) ? 1 : 0;
+    return stored;
+  };
+#ifndef _WIN32
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(store(3) == kStores ? 0 : 1);
+#endif
+  std::vector<int> stored(3, 0);
+  std::vector<std::thread> threads;
+  for (int writer = 0; writer < 3; ++writer) {
+    threads.emplace_back([&, writer] { stored[static_cast<std::size_t>(writer)] = store(writer); });
+  }
+  for (auto& thread : threads) thread.join();
+#ifndef _WIN32
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second process failed a store";
+#endif
+#ifndef _WIN32
+  EXPECT_EQ(stored, std::vector<int>(3, kStores));
+#else
+  // Windows refuses to rename over a file that another writer's rename still holds open;
+  // such a store fails cleanly (checked below), but none may fail for want of a name.
+  EXPECT_GT(stored[0] + stored[1] + stored[2], 0);
+#endif
+  const std::string bytes = MessageFile("1234WebTSMFile.xmf");
+  ASSERT_EQ(bytes.size(), 30000u);
+  EXPECT_EQ(bytes, std::string(bytes.size(), bytes[0])) << "one writer's content, whole";
+  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+}
 
 }  // namespace

@@ -2,13 +2,13 @@
 // the host program and talks to the service on loopback.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "ChildProcess.h"
@@ -39,7 +39,7 @@ int ClosedPort() {
 }
 
 class Service {
-public:
+ public:
   explicit Service(std::vector<std::string> options = {}) {
     std::vector<std::string> arguments = {CORVANE_SERVICE_PROGRAM};
     arguments.insert(arguments.end(), options.begin(), options.end());
@@ -57,13 +57,13 @@ public:
   }
   const std::string& Log() const { return m_process->Stdout(); }
 
-private:
+ private:
   std::unique_ptr<ChildProcess> m_process;
   int m_port = -1;
 };
 
 class EndToEnd : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     m_profile = fs::temp_directory_path() /
@@ -131,7 +131,8 @@ TEST_F(EndToEnd, FirstActivationStoresTheSetAndTheSecondIsAnsweredWithNoOperatio
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].filename(), checksum + "WebTSMFile.xmf");
   const std::string stored = ReadFileText(files[0]);
-  EXPECT_TRUE(stored.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><Messages>")) << stored;
+  EXPECT_TRUE(stored.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><Messages>"))
+      << stored;
   EXPECT_NE(stored.find("Bis Ende M\xC3\xA4rz f\xC3\xBCr nur 49 \xE2\x82\xAC."), std::string::npos);
   EXPECT_NE(first.err.find("message file written: " + files[0].string()), std::string::npos);
   EXPECT_NE(Ini().find("CheckSum=" + checksum), std::string::npos) << Ini();
@@ -148,7 +149,8 @@ TEST_F(EndToEnd, JsonLogLinesCarryEveryFieldOfTheRecord) {
   int count = 0;
   while (std::getline(lines, line)) {
     const auto record = nlohmann::json::parse(line);
-    for (const char* key : {"level", "eventType", "file", "line", "function", "signature", "text"}) {
+    for (const char* key :
+         {"level", "eventType", "file", "line", "function", "signature", "text"}) {
       EXPECT_TRUE(record.contains(key)) << key << " in " << line;
     }
     ++count;
@@ -197,6 +199,18 @@ TEST_F(EndToEnd, SeveralRoundsInOneProcessStoreOnceAndThenAskWithTheChecksum) {
   EXPECT_EQ(MessageFiles().size(), 1u);
 }
 
+// Each call closes the exchange before it, which sees no completion; the round still ends
+// once the last answer is stored.
+TEST_F(EndToEnd, OverlappingCallsOfARoundStoreTheLastAnswer) {
+  Service service;
+  Init(service.Port());
+  const Finished run = Host({m_profile.string(), "--calls", "3", "--timeout-ms", "5000"});
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.err.find("3 requests sent"), std::string::npos) << run.err;
+  EXPECT_EQ(MessageFiles().size(), 1u);
+  EXPECT_NE(Ini().find("CheckSum="), std::string::npos) << Ini();
+}
+
 struct RefusedRun {
   const char* name;
   const char* profileJson;
@@ -222,10 +236,15 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HostRefuses,
     ::testing::Values(
         // A bad profile is reported before any module is looked at.
-        RefusedRun{"BadProfile", R"({"evaluator": {"variables": {"v": {"tag": 1.5}}}})",
-                   {"--module", "/nonexistent/libCorvane.so"}, 2,
+        RefusedRun{"BadProfile",
+                   R"({"evaluator": {"variables": {"v": {"tag": 1.5}}}})",
+                   {"--module", "/nonexistent/libCorvane.so"},
+                   2,
                    "profile.json: evaluator.variables.v.tag: must be an integer, not a number"},
-        RefusedRun{"MissingModule", "{}", {"--module", "/nonexistent/libCorvane.so"}, 3,
+        RefusedRun{"MissingModule",
+                   "{}",
+                   {"--module", "/nonexistent/libCorvane.so"},
+                   3,
                    "/nonexistent/libCorvane.so: cannot be loaded"},
         RefusedRun{"UnknownOption", "{}", {"--colour"}, 1, "unknown option --colour"}),
     ParamName());

@@ -56,20 +56,28 @@ INSTANTIATE_TEST_SUITE_P(
         TrackerCase{"Sent", {Ran({kSend}, 1), kSending}, true, 0},
         TrackerCase{"SentAndCompleted", {kSending, Ran({kCompletion}, 1)}, false, 1},
         TrackerCase{"CompletionArrivedWhileQueueLookedEmpty", {kSending, Ran({}, 1)}, false, 1},
-        TrackerCase{"CompletionStillUnderConstruction",
-                    {kSending, Ran({"SequencedAppMsg"}, 1)}, false, 1},
-        TrackerCase{"CompletionBehindQueuedRequests",
-                    {kSending, Ran({kSend, kSend}, 3)}, false, 1},
-        TrackerCase{"TwoSentOneCompleted",
-                    {kSending, kSending, Ran({kCompletion}, 1)}, true, 1},
+        TrackerCase{
+            "CompletionStillUnderConstruction", {kSending, Ran({"SequencedAppMsg"}, 1)}, false, 1},
+        TrackerCase{"CompletionBehindQueuedRequests", {kSending, Ran({kSend, kSend}, 3)}, false, 1},
+        TrackerCase{
+            "ASecondSendingEndsTheFirst", {kSending, kSending, Ran({kCompletion}, 1)}, false, 1},
+        TrackerCase{"ThreeSendingsOneCompletion",
+                    {kSending, kSending, kSending, Ran({kCompletion}, 1)},
+                    false,
+                    1},
         TrackerCase{"ConnectionFailure",
-                    {kSending, Log("InternetConnect failed, error --> 12029")}, false, 0},
-        TrackerCase{"SendFailure", {kSending, Log("HttpSendRequest failed, error  --> 5")}, false, 0},
-        TrackerCase{"OtherLineKeepsItOpen",
-                    {kSending, Log("Received the response and saved")}, true, 0},
+                    {kSending, Log("InternetConnect failed, error --> 12029")},
+                    false,
+                    0},
+        TrackerCase{
+            "SendFailure", {kSending, Log("HttpSendRequest failed, error  --> 5")}, false, 0},
+        TrackerCase{
+            "OtherLineKeepsItOpen", {kSending, Log("Received the response and saved")}, true, 0},
         TrackerCase{"BackgroundClosesAll", {kSending, kSending, Background()}, false, 0},
         TrackerCase{"LateCompletionDoesNotCloseTheNextExchange",
-                    {kSending, Ran({kCompletion}, 1), Ran({kCompletion}, 1), kSending}, true, 2},
+                    {kSending, Ran({kCompletion}, 1), Ran({kCompletion}, 1), kSending},
+                    true,
+                    2},
         TrackerCase{"SentAfterBackground", {kSending, Background(), kSending}, true, 0}),
     ParamName());
 
@@ -83,9 +91,8 @@ TEST(ExchangeTracker, LogLinesFromManyThreadsAreAllCounted) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(tracker.Sent(), 4000u);
-  tracker.OnMessagesRun({}, 3999);
   EXPECT_TRUE(tracker.InFlight());
   tracker.OnMessagesRun({}, 1);
-  EXPECT_FALSE(tracker.InFlight());
-  EXPECT_EQ(tracker.MessagesRun(), 4000u);
+  EXPECT_FALSE(tracker.InFlight()) << "each sending ended the one before it";
+  EXPECT_EQ(tracker.MessagesRun(), 1u);
 }

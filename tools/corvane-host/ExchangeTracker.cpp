@@ -23,15 +23,14 @@ void ExchangeTracker::OnLog(const std::string& text) {
   const std::lock_guard lock(m_mutex);
   if (text == kSending) {
     ++m_sent;
-    ++m_open;
+    m_open = 1;  // the module closes an earlier exchange first, which then sees no completion
   } else if (std::any_of(kFailures.begin(), kFailures.end(),
                          [&](std::string_view failure) { return text.starts_with(failure); })) {
     EndOne();
   }
 }
 
-void ExchangeTracker::OnMessagesRun(const std::vector<std::string>& queuedBefore,
-                                    std::size_t ran) {
+void ExchangeTracker::OnMessagesRun(const std::vector<std::string>& queuedBefore, std::size_t ran) {
   const std::lock_guard lock(m_mutex);
   m_run += ran;
   for (std::size_t i = 0; i < ran; ++i) {
