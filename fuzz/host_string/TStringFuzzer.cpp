@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "TString.h"
 #include "hostsim/HostSim.h"
 

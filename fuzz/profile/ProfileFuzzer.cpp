@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "ProfileReader.h"
 
 namespace fs = std::filesystem;
@@ -18,7 +18,8 @@ namespace {
 // A complete profile folder but for profile.json, made once per process.
 struct ProfileFolder {
   ProfileFolder()
-      : root(fs::temp_directory_path() / ("corvane-fuzz-profile-" + std::to_string(::getpid()))) {
+      : root(corvane_fuzz::TemporaryFolder() /
+             ("corvane-fuzz-profile-" + std::to_string(::getpid()))) {
     fs::create_directories(root / "base" / "components" / "PlacementConfiguration");
     fs::create_directories(root / "base" / "components" / "messages");
     std::ofstream(root / "base" / "components" / "PlacementConfiguration" / "TSMCnfg.XML")
