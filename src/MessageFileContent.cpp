@@ -35,4 +35,19 @@ bool IsUsableFileNamePrefix(std::string_view checksum) {
   return true;
 }
 
+bool IsRecordableCheckSum(std::string_view checksum) {
+  if (checksum.empty()) {
+    return true;
+  }
+  constexpr std::string_view kBlanks = " \t\r\n\v\f";
+  if (kBlanks.find(checksum.front()) != std::string_view::npos ||
+      kBlanks.find(checksum.back()) != std::string_view::npos) {
+    return false;
+  }
+  const bool quoted = checksum.size() >= 2 &&
+                      (checksum.front() == '"' || checksum.front() == '\'') &&
+                      checksum.back() == checksum.front();
+  return !quoted;
+}
+
 }  // namespace corvane

@@ -19,4 +19,10 @@ std::string WithCrLfLineBreaks(std::string_view text);
 // and not "." or "..".
 bool IsUsableFileNamePrefix(std::string_view checksum);
 
+// Whether the host data INI file gives the checksum back unchanged. The host's profile reader
+// trims blanks around a value and takes off a pair of matching quotes around it, so a checksum
+// with a blank at either end or within such quotes would be read back as another text, which
+// names no message file.
+bool IsRecordableCheckSum(std::string_view checksum);
+
 }  // namespace corvane

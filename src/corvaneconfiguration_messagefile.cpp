@@ -56,6 +56,14 @@ void CorvaneConfiguration::StoreMessageFile(const Util::TString& checksum, IXMLD
                          LoggableCheckSum(checksum).c_str());
     return;
   }
+  // Recorded, it must read back as the same text, or the next request names no stored set.
+  if (!corvane::IsRecordableCheckSum(static_cast<const char*>(checksum))) {
+    CORVANE_LOG_PROGRESS(kStoreSite,
+                         "Refused the response checksum (%s): the data INI file would not keep it "
+                         "unchanged",
+                         LoggableCheckSum(checksum).c_str());
+    return;
+  }
   if (messages == nullptr) {
     _com_issue_error(E_POINTER);
   }

@@ -4,6 +4,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/linux/PlatformTestSupport.h"
+
 namespace wininet {
 namespace {
 
@@ -52,3 +54,9 @@ std::vector<std::shared_ptr<InternetObject>> UnregisterTree(HINTERNET handle) {
 }
 
 }  // namespace wininet
+
+std::size_t PlatformOpenInternetHandles() {
+  auto& table = wininet::Table();
+  std::lock_guard lock(table.mutex);
+  return table.objects.size();
+}

@@ -1,12 +1,14 @@
 // Reading a response body: at once from what the worker has buffered, or queued until
 // the next bytes (or the end) arrive.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
 #include "WinInetHandles.h"
 #include "WinInetRequest.h"
 #include "WinInetWorker.h"
+#include "platform/linux/PlatformTestSupport.h"
 
 using namespace wininet;
 
@@ -15,6 +17,8 @@ namespace {
 using Lock = std::unique_lock<std::mutex>;
 
 enum class ReadOutcome { Done, Queued, Failed };
+
+std::atomic<std::size_t> g_readCalls{0};  // observed by tests
 
 // Under the lock: copies buffered bytes, or reports the end or the failure of the body.
 // Nothing available yet gives Queued, and in asynchronous mode queues the read.
@@ -97,6 +101,7 @@ BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount
 }  // namespace
 
 BOOL InternetReadFileExA(HINTERNET handle, LPINTERNET_BUFFERSA buffersOut, DWORD, DWORD_PTR context) {
+  ++g_readCalls;
   if (buffersOut == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -122,4 +127,18 @@ BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD bytesToRead, LPDWOR
       Read(handle, static_cast<char*>(buffer), bytesToRead, bytesRead, context, count);
   *bytesRead = count;
   return result;
+}
+
+std::size_t PlatformInternetReadCalls() { return g_readCalls; }
+
+bool PlatformInternetRequestSettled(HINTERNET handle) {
+  const auto object = FindHandle(handle);
+  if (!object || object->kind != ObjectKind::Request) return true;
+  auto& request = static_cast<Request&>(*object);
+  Lock lock(request.shared->mutex);
+  const bool quiet = request.phase == RequestPhase::Created ||
+                     request.phase == RequestPhase::Finished ||
+                     request.phase == RequestPhase::Failed || request.resumeWanted;
+  // Notifications are queued under this lock, so none can be raised between the two checks.
+  return quiet && !request.queuedRead && UndeliveredStatusEvents() == 0;
 }

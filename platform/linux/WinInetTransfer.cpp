@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "WinInetErrors.h"
 #include "WinInetWorker.h"
+#include "platform/linux/PlatformTestSupport.h"
 
 namespace wininet {
 namespace {
@@ -23,6 +25,15 @@ using Lock = std::unique_lock<std::mutex>;
 constexpr long kMaxRedirects = 30;
 // Trust store for TLS in place of the system's, for tests with a CA of their own.
 constexpr const char* kCaBundleVariable = "CORVANE_CA_BUNDLE";
+
+// The most body bytes one request has held for its reader (observed by tests).
+std::atomic<std::size_t> g_peakBufferedBody{0};
+
+void NotePeakBufferedBody(std::size_t bytes) {
+  std::size_t peak = g_peakBufferedBody;
+  while (bytes > peak && !g_peakBufferedBody.compare_exchange_weak(peak, bytes)) {
+  }
+}
 
 bool IsUnlimited(DWORD milliseconds) { return milliseconds == 0 || milliseconds == 0xFFFFFFFFu; }
 
@@ -154,6 +165,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return CURL_WRITEFUNC_PAUSE;
   }
   request.buffered.append(data + taken, bytes - taken);
+  NotePeakBufferedBody(request.buffered.size());
   request.shared->changed.notify_all();
   return bytes;
 }
@@ -403,3 +415,5 @@ Clock::time_point ReceiveDeadline(const Request& request) {
 }
 
 }  // namespace wininet
+
+std::size_t PlatformPeakBufferedBody() { return wininet::g_peakBufferedBody; }

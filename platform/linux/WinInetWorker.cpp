@@ -1,6 +1,7 @@
 #include "WinInetWorker.h"
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -32,6 +33,7 @@ struct Generation {
 };
 
 thread_local std::vector<StatusEvent>* t_events = nullptr;
+std::atomic<std::size_t> g_undelivered{0};
 
 class Worker {
 public:
@@ -145,6 +147,7 @@ private:
 
     for (const auto& [easy, request] : active) curl_multi_remove_handle(multi, easy);
     active.clear();
+    g_undelivered -= events.size();
     events.clear();
     t_events = nullptr;
     {
@@ -228,7 +231,10 @@ private:
     while (!events.empty()) {
       std::vector<StatusEvent> batch;
       batch.swap(events);
-      for (auto& event : batch) Deliver(event);
+      for (auto& event : batch) {
+        Deliver(event);
+        --g_undelivered;
+      }
     }
   }
 
@@ -274,8 +280,12 @@ void WorkerResumeTransfer(const std::shared_ptr<Request>& request) {
 }
 
 void WorkerQueueStatus(StatusEvent event) {
-  if (t_events != nullptr) t_events->push_back(std::move(event));
+  if (t_events == nullptr) return;
+  ++g_undelivered;
+  t_events->push_back(std::move(event));
 }
+
+std::size_t UndeliveredStatusEvents() { return g_undelivered; }
 
 bool OnWorkerThread() { return t_events != nullptr; }
 

@@ -34,6 +34,8 @@ void WorkerResumeTransfer(const std::shared_ptr<Request>& request);
 
 // Worker thread only.
 void WorkerQueueStatus(StatusEvent event);
+// Notifications queued and not yet delivered (their callbacks not yet returned).
+std::size_t UndeliveredStatusEvents();
 bool OnWorkerThread();
 
 // Whether the worker thread exists (for tests of its lifetime).

@@ -57,4 +57,20 @@ INSTANTIATE_TEST_SUITE_P(
                       PrefixCase{"line\nbreak", false}, PrefixCase{std::string("nul\0x", 5), false},
                       PrefixCase{"del\x7F", false}));
 
+class RecordableCheckSumTest : public ::testing::TestWithParam<PrefixCase> {};
+
+TEST_P(RecordableCheckSumTest, RefusesWhatTheIniFileWouldNotGiveBackUnchanged) {
+  EXPECT_EQ(corvane::IsRecordableCheckSum(GetParam().checksum), GetParam().usable)
+      << GetParam().checksum;
+}
+
+INSTANTIATE_TEST_SUITE_P(Checksums, RecordableCheckSumTest,
+                         ::testing::Values(PrefixCase{"", true}, PrefixCase{"1234", true},
+                                           PrefixCase{"a b", true}, PrefixCase{"'", true},
+                                           PrefixCase{"'a", true}, PrefixCase{"a'", true},
+                                           PrefixCase{"'a\"", true}, PrefixCase{" 12", false},
+                                           PrefixCase{"12 ", false}, PrefixCase{" ", false},
+                                           PrefixCase{"\t12", false}, PrefixCase{"''", false},
+                                           PrefixCase{"'12'", false}, PrefixCase{"\"12\"", false}));
+
 }  // namespace

@@ -162,7 +162,7 @@ TEST_F(MessageFileTest, RefusalLineShowsTheCheckSumShortAndOnOneLine) {
 INSTANTIATE_TEST_SUITE_P(Checksums, RefusedCheckSumTest,
                          ::testing::Values("../x", "..\\x", "a\\b", "a/b", "c:d", "x?", "x*",
                                            "&lt;x&gt;", "x|y", ".", "..", "tab&#9;x",
-                                           "cr&#13;lf&#10;"));
+                                           "cr&#13;lf&#10;", " 12", "12 ", "'12'"));
 
 TEST_F(MessageFileTest, MissingMessagesFolderWritesAndRecordsNothing) {
   corvane_test::fs::remove_all(profile.messagesFolder);

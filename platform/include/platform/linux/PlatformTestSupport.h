@@ -1,6 +1,9 @@
 // Observation and control points of the Linux platform layer, for tests only.
 #pragma once
 
+#include <cstddef>
+
+#include "platform/linux/WinInet.h"
 #include "platform/linux/WinTypes.h"
 
 // How many CoInitialize/CoInitializeEx calls on the calling thread are not yet balanced by
@@ -11,3 +14,18 @@ int PlatformComInitCount();
 // page, as CORVANE_ACP does at start-up. Returns false, changing nothing, for an unsupported
 // one. Not for use while other threads convert text.
 bool PlatformSetAnsiCodePage(UINT codePage);
+
+// WinINet handles open in the process now.
+std::size_t PlatformOpenInternetHandles();
+
+// InternetReadFileExA calls in the process so far.
+std::size_t PlatformInternetReadCalls();
+
+// The most response body bytes that one request has held for its reader, over the process's
+// life so far.
+std::size_t PlatformPeakBufferedBody();
+
+// Whether a request raises no more notifications unless its reader reads: its transfer has
+// ended, was never sent or is paused for the reader, no read of it is queued, and every
+// notification raised so far has been delivered. True for a handle that is not open.
+bool PlatformInternetRequestSettled(HINTERNET request);

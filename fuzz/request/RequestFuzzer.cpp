@@ -1,0 +1,269 @@
+// The placement configuration and the host's values into the request URL. Half the inputs are
+// whole documents of any bytes (no crash, no exception); the other half build a document from
+// a service URL and Ace variables whose names, parameter names and values come from the
+// input, with the value of each from the recorded checksum, a preference or the evaluator
+// (any tag, a failure, a raised exception). The URL then begins with the service URL and "?",
+// holds one pair per named variable, and every other byte of its query is unreserved or
+// percent-encoded; an ASCII parameter name decodes to itself.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CorvaneConfiguration.h"
+#include "FuzzProfile.h"
+#include "FuzzSupport.h"
+
+namespace {
+
+using corvane_fuzz::Require;
+
+struct Variable {
+  std::optional<std::string> name;
+  std::optional<std::string> parameterName;
+  bool raises = false;  // its evaluation raises the host's exception
+};
+
+bool IsUnreserved(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.' || c == '_' ||
+         c == '~';
+}
+
+bool IsPrintableAscii(const std::string& text) {
+  for (const char c : text) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+// Attribute text: markup characters and line breaks as references, other control bytes
+// dropped (XML cannot hold them), the rest as it is.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20) out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string PrintableText(FuzzedDataProvider& input, std::size_t most) {
+  std::string text = input.ConsumeRandomLengthString(most);
+  std::erase_if(text, [](char c) { return c < 0x20 || c > 0x7E; });
+  return text;
+}
+
+// What the evaluator answers for a name: any tag, any value, or a failure.
+// True when the evaluation is to raise the host's exception.
+bool SetEvaluatorValue(FuzzedDataProvider& input, const std::string& name) {
+  Util::Variant value;
+  std::optional<hostsim::Failure> failure;
+  switch (input.ConsumeIntegralInRange(0, 8)) {
+    case 0:
+      value.SetInteger(input.PickValueInArray({0x0101u, 0x0103u, 0x0104u, 0x0204u, 0x0205u}),
+                       input.ConsumeIntegral<std::int64_t>());
+      break;
+    case 1:
+      value.SetDouble(input.ConsumeFloatingPoint<double>());
+      break;
+    case 2:
+      value.SetBool(input.ConsumeBool());
+      break;
+    case 3:
+      value.SetString(input.ConsumeRandomLengthString(60).c_str());
+      break;
+    case 4:
+      value.SetString(nullptr);
+      break;
+    case 5: {
+      std::u16string wide;
+      for (std::size_t count = input.ConsumeIntegralInRange(0, 20); count > 0; --count) {
+        wide.push_back(input.ConsumeIntegralInRange<char16_t>(1, 0xFFFF));
+      }
+      value.SetWideString(input.ConsumeBool() ? wide.c_str() : nullptr);
+      break;
+    }
+    case 6: {  // any tag but the two whose value is a pointer
+      std::uint32_t tag = input.ConsumeIntegral<std::uint32_t>();
+      if (tag == Util::Variant::TagString || tag == Util::Variant::TagWideString) tag = 0x4000;
+      value.SetRaw(tag, input.ConsumeIntegral<std::int64_t>());
+      break;
+    }
+    case 7:
+      failure = hostsim::Failure{input.ConsumeIntegral<long>(), PrintableText(input, 30),
+                                 input.ConsumeBool()};
+      break;
+    default:
+      return false;  // never set: the evaluator fails
+  }
+  hostsim::SetVariable(name, value, failure);
+  return failure && failure->throwException;
+}
+
+std::optional<std::string> AttributeText(FuzzedDataProvider& input) {
+  if (input.ConsumeIntegralInRange(0, 5) == 0) return std::nullopt;
+  return input.ConsumeRandomLengthString(40);
+}
+
+std::vector<Variable> MakeVariables(FuzzedDataProvider& input) {
+  std::vector<Variable> variables(input.ConsumeIntegralInRange<std::size_t>(0, 8));
+  for (Variable& variable : variables) {
+    switch (input.ConsumeIntegralInRange(0, 3)) {
+      case 0:
+        variable.name = input.PickValueInArray({"CheckSum", "checksum", "CHECKSUM", "CheckSumX"});
+        break;
+      case 1:
+        variable.name = "Userpref" + input.ConsumeRandomLengthString(20);
+        if (input.ConsumeBool())
+          hostsim::SetPreference(*variable.name, input.ConsumeRandomLengthString(40));
+        break;
+      default:
+        variable.name = AttributeText(input);
+        if (variable.name) variable.raises = SetEvaluatorValue(input, *variable.name);
+    }
+    variable.parameterName = AttributeText(input);
+  }
+  return variables;
+}
+
+std::string Document(const std::string& url, const std::vector<Variable>& variables) {
+  std::string text = "<TSMConfiguration><WebTSMPlacementConfiguration url=\"" + Escaped(url) +
+                     "\"><AceVariableList>";
+  for (const Variable& variable : variables) {
+    text += "<AceVariable";
+    if (variable.name) text += " name=\"" + Escaped(*variable.name) + "\"";
+    if (variable.parameterName)
+      text += " parameterName=\"" + Escaped(*variable.parameterName) + "\"";
+    text += "/>";
+  }
+  return text + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
+}
+
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '%') {
+      out.push_back(static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16)));
+      at += 2;
+    } else {
+      out.push_back(text[at]);
+    }
+  }
+  return out;
+}
+
+void CheckQuery(const std::string& query, const std::vector<Variable>& variables) {
+  for (std::size_t at = 0; at < query.size(); ++at) {
+    const char c = query[at];
+    if (c == '%') {
+      Require(at + 2 < query.size() && std::isxdigit(static_cast<unsigned char>(query[at + 1])) &&
+                  std::isxdigit(static_cast<unsigned char>(query[at + 2])) &&
+                  !std::islower(static_cast<unsigned char>(query[at + 1])) &&
+                  !std::islower(static_cast<unsigned char>(query[at + 2])),
+              "a '%' without two upper-case hex digits at " + std::to_string(at) + ": " + query);
+      at += 2;
+    } else {
+      Require(IsUnreserved(c) || c == '&' || c == '=',
+              "unencoded byte " + std::to_string(static_cast<unsigned char>(c)) + " in " + query);
+    }
+  }
+  // The pairs, in document order, each after "&" but the one at list position 0.
+  std::size_t at = 0;
+  for (std::size_t position = 0; position < variables.size(); ++position) {
+    const Variable& variable = variables[position];
+    if (!variable.name) continue;
+    if (position > 0) {
+      Require(query.compare(at, 1, "&") == 0, "no '&' before pair " + std::to_string(position));
+      ++at;
+    }
+    const std::size_t equals = query.find('=', at);
+    Require(equals != std::string::npos, "no '=' in pair " + std::to_string(position));
+    const std::string parameter = variable.parameterName.value_or(*variable.name);
+    if (IsPrintableAscii(parameter)) {
+      Require(PercentDecoded(query.substr(at, equals - at)) == parameter,
+              "parameter name of pair " + std::to_string(position) + " in " + query);
+    }
+    at = query.find('&', equals);
+    if (at == std::string::npos) at = query.size();
+  }
+  Require(at == query.size(), "more pairs than named variables: " + query);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const corvane_fuzz::FuzzProfile profile("request");
+  FuzzedDataProvider input(data, size);
+  const bool wholeDocument = input.ConsumeBool();
+  // The handshake without a configuration empties the URL and reads the recorded checksum;
+  // nothing is sent.
+  profile.Reset(PrintableText(input, 120));
+  hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
+  std::error_code ignored;
+  corvane_fuzz::fs::remove(profile.placementFolder / "TSMCnfg.XML", ignored);
+  CorvaneConfiguration& worker = *CorvaneConfiguration::GetInstance();
+  worker.TSMFirstHandShake();
+
+  if (wholeDocument) {
+    corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML",
+                            input.ConsumeRemainingBytesAsString());
+    try {
+      static_cast<void>(worker.BuildRequestURL());
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the request driver catches every exception
+    }
+    return 0;
+  }
+  const std::string url = PrintableText(input, 60);
+  const std::vector<Variable> variables = MakeVariables(input);
+  corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
+  std::string built;
+  try {
+    built = static_cast<const char*>(worker.BuildRequestURL());
+  } catch (...) {
+    // Only an evaluator that raises may end the build; the request driver catches that.
+    const bool raised =
+        std::any_of(variables.begin(), variables.end(), [](const Variable& v) { return v.raises; });
+    Require(raised, "BuildRequestURL raised an exception for a well-formed configuration");
+    return 0;
+  }
+  // Names and values keep their bytes, and some byte sequences are no XML characters (U+FFFF,
+  // say): such a configuration is refused with a parse error and no URL.
+  const auto log = hostsim::LogTexts();
+  const auto refused = [](const std::string& line) {
+    return line.starts_with("XSD parsing error");
+  };
+  if (built.empty() && std::any_of(log.begin(), log.end(), refused)) return 0;
+  const std::string prefix = url + "?";
+  Require(built.compare(0, prefix.size(), prefix) == 0,
+          "URL '" + built + "' does not begin with " + prefix);
+  CheckQuery(built.substr(prefix.size()), variables);
+  return 0;
+}
