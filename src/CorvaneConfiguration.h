@@ -1,5 +1,5 @@
 // The module's single worker object. Its member operations do all the work of an
-// activation; they are spread over the corvaneconfiguration_*.cpp files by concern.
+// activation; they are spread over the CorvaneConfiguration*.cpp files by concern.
 #pragma once
 
 #include <cstdint>
