@@ -3,8 +3,21 @@
 #include <hostsim/HostSim.h>
 
 #include <algorithm>
+#include <random>
 
 namespace corvane::host {
+
+namespace {
+
+std::optional<std::chrono::milliseconds> BackgroundMoment(const RoundSettings& settings) {
+  if (!settings.backgroundWithin) return settings.backgroundAfter;
+  static std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<long> moment(
+      0, std::max<long>(settings.backgroundWithin->count() - 1, 0));
+  return std::chrono::milliseconds(moment(generator));
+}
+
+}  // namespace
 
 RoundOutcome RunRound(const std::function<void()>& callEntry, ExchangeTracker& tracker,
                       const RoundSettings& settings) {
@@ -16,9 +29,10 @@ RoundOutcome RunRound(const std::function<void()>& callEntry, ExchangeTracker& t
   const Clock::time_point start = Clock::now();
   for (int call = 0; call < settings.calls; ++call) callEntry();
   const Clock::time_point deadline = start + settings.timeout;
-  bool backgroundPending = settings.backgroundAfter.has_value();
+  const std::optional<std::chrono::milliseconds> backgroundAfter = BackgroundMoment(settings);
+  bool backgroundPending = backgroundAfter.has_value();
   const Clock::time_point backgroundAt =
-      backgroundPending ? start + *settings.backgroundAfter : Clock::time_point::max();
+      backgroundPending ? start + *backgroundAfter : Clock::time_point::max();
 
   RoundOutcome outcome;
   Clock::time_point lastActivity = Clock::now();

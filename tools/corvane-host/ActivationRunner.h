@@ -15,6 +15,9 @@ namespace corvane::host {
 struct RoundSettings {
   int calls = 1;  // entry-point calls, back to back, before the sequence runs
   std::optional<std::chrono::milliseconds> backgroundAfter;  // from the first call
+  // Instead: at a random moment from the first call up to this long after it, drawn anew for
+  // every round, so that a long run meets the module in every state of an exchange.
+  std::optional<std::chrono::milliseconds> backgroundWithin;
   std::chrono::milliseconds quiet{300};
   std::chrono::milliseconds timeout{15000};
 };

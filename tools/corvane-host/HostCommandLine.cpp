@@ -54,6 +54,10 @@ bool ReadRunOption(const std::string& option, Arguments& arguments, HostCommand&
     command.round.backgroundAfter = milliseconds(0, 3600000);
     return command.round.backgroundAfter.has_value();
   }
+  if (option == "--background-within") {
+    command.round.backgroundWithin = milliseconds(1, 3600000);
+    return command.round.backgroundWithin.has_value();
+  }
   if (option == "--quiet-ms") {
     const auto value = milliseconds(10, 60000);
     if (value) command.round.quiet = *value;
@@ -187,6 +191,7 @@ failure line is logged, or the host goes to the background.
   --rounds N              rounds, each run to its end before the next (default 1)
   --entry invoke|setup    InvokeWebTsm (default) or WebTSMManager::OnFirstTimeSetup
   --background-after MS   deliver "going to the background" MS after a round's first call
+  --background-within MS  deliver it at a random moment within MS of each round's first call
   --quiet-ms MS           quiet period (default 300)
   --timeout-ms MS         time limit per round (default 15000); passing it exits with 4
   --json                  log lines as JSON objects: level, eventType, file, line,

@@ -15,11 +15,21 @@ std::optional<hostsim::Failure> HostFailure(const std::optional<FailureSpec>& fa
 Util::Variant HostVariant(const VariableSpec& variable) {
   Util::Variant value;
   switch (variable.kind) {
-    case VariableSpec::Kind::None: value.SetRaw(variable.tag, 0); break;
-    case VariableSpec::Kind::Integer: value.SetInteger(variable.tag, variable.integer); break;
-    case VariableSpec::Kind::Raw: value.SetRaw(variable.tag, variable.integer); break;
-    case VariableSpec::Kind::Double: value.SetDouble(variable.real); break;
-    case VariableSpec::Kind::Bool: value.SetBool(variable.boolean); break;
+    case VariableSpec::Kind::None:
+      value.SetRaw(variable.tag, 0);
+      break;
+    case VariableSpec::Kind::Integer:
+      value.SetInteger(variable.tag, variable.integer);
+      break;
+    case VariableSpec::Kind::Raw:
+      value.SetRaw(variable.tag, variable.integer);
+      break;
+    case VariableSpec::Kind::Double:
+      value.SetDouble(variable.real);
+      break;
+    case VariableSpec::Kind::Bool:
+      value.SetBool(variable.boolean);
+      break;
     case VariableSpec::Kind::String:
       if (variable.text) {
         value.SetString(Utf8ToAnsi(*variable.text).c_str());
@@ -40,9 +50,12 @@ Util::Variant HostVariant(const VariableSpec& variable) {
 
 hostsim::EvaluatorKind HostEvaluatorKind(EvaluatorPresence presence) {
   switch (presence) {
-    case EvaluatorPresence::None: return hostsim::EvaluatorKind::None;
-    case EvaluatorPresence::OtherObject: return hostsim::EvaluatorKind::OtherObject;
-    case EvaluatorPresence::Evaluator: break;
+    case EvaluatorPresence::None:
+      return hostsim::EvaluatorKind::None;
+    case EvaluatorPresence::OtherObject:
+      return hostsim::EvaluatorKind::OtherObject;
+    case EvaluatorPresence::Evaluator:
+      break;
   }
   return hostsim::EvaluatorKind::Evaluator;
 }

@@ -10,7 +10,7 @@
 namespace corvane::host {
 
 class LogPrinter {
-public:
+ public:
   enum class Format { Text, Json };
 
   LogPrinter(std::ostream& out, Format format);
@@ -20,7 +20,7 @@ public:
   static std::string AsText(const hostsim::LogRecord& record);
   static std::string AsJson(const hostsim::LogRecord& record);
 
-private:
+ private:
   std::ostream& m_out;
   Format m_format;
   std::mutex m_mutex;

@@ -9,12 +9,12 @@
 namespace corvane::host {
 
 class MessageFolderWatch {
-public:
+ public:
   explicit MessageFolderWatch(std::filesystem::path folder);
   // Files created or changed since construction, by name.
   std::vector<std::filesystem::path> WrittenFiles() const;
 
-private:
+ private:
   using Stamp = std::pair<std::uintmax_t, std::filesystem::file_time_type>;
   std::map<std::filesystem::path, Stamp> Snapshot() const;
 

@@ -10,7 +10,7 @@
 namespace corvane::host {
 
 class ModuleLibrary {
-public:
+ public:
   using Entry = void (*)();
   enum class EntryPoint { InvokeWebTsm, OnFirstTimeSetup };
 
@@ -26,7 +26,7 @@ public:
   // libCorvane.so / Corvane.dll beside this program.
   static std::filesystem::path DefaultPath();
 
-private:
+ private:
   void* Symbol(const char* name) const;
 
   std::filesystem::path m_file;

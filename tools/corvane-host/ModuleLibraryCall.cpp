@@ -11,7 +11,8 @@ void ModuleLibrary::Call(EntryPoint entry) const {
   // A non-virtual member without data: called as a function whose only argument is the
   // object, which OnFirstTimeSetup never reads.
   using Member = void (*)(void* self);
-  struct {} manager;
+  struct {
+  } manager;
   reinterpret_cast<Member>(symbol)(&manager);
 }
 

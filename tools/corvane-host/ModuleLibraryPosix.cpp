@@ -7,8 +7,9 @@
 namespace corvane::host {
 
 const char* ExportName(ModuleLibrary::EntryPoint entry) {
-  return entry == ModuleLibrary::EntryPoint::InvokeWebTsm ? "InvokeWebTsm"
-                                                          : "_ZN13WebTSMManager16OnFirstTimeSetupEv";
+  return entry == ModuleLibrary::EntryPoint::InvokeWebTsm
+             ? "InvokeWebTsm"
+             : "_ZN13WebTSMManager16OnFirstTimeSetupEv";
 }
 
 ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : m_file(file) {

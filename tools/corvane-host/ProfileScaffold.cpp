@@ -16,14 +16,29 @@ std::string EscapeAttribute(const std::string& text) {
   std::string escaped;
   for (const char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\n': escaped += "&#10;"; break;
-      case '\r': escaped += "&#13;"; break;
-      case '\t': escaped += "&#9;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\n':
+        escaped += "&#10;";
+        break;
+      case '\r':
+        escaped += "&#13;";
+        break;
+      case '\t':
+        escaped += "&#9;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;
@@ -69,7 +84,8 @@ ordered_json ProfileJson(const ScaffoldRequest& request) {
 std::string DataIni(const std::vector<AceVariableArgument>& variables) {
   std::string ini = "[WEBTSM]\nWEBTSMON=1\n";
   for (const auto& variable : variables) {
-    if (variable.value && IsChecksumName(variable.name)) ini += "CheckSum=" + *variable.value + "\n";
+    if (variable.value && IsChecksumName(variable.name))
+      ini += "CheckSum=" + *variable.value + "\n";
   }
   return ini;
 }
@@ -92,8 +108,8 @@ std::optional<AceVariableArgument> ParseAceVariableArgument(const std::string& d
   std::string rest = definition.substr(nameEnd);
   if (rest.front() == ':') {
     const auto parameterEnd = rest.find('=');
-    argument.parameterName = rest.substr(1, parameterEnd == std::string::npos ? std::string::npos
-                                                                             : parameterEnd - 1);
+    argument.parameterName =
+        rest.substr(1, parameterEnd == std::string::npos ? std::string::npos : parameterEnd - 1);
     rest = parameterEnd == std::string::npos ? std::string() : rest.substr(parameterEnd);
   }
   if (!rest.empty()) argument.value = rest.substr(1);

@@ -3,6 +3,7 @@
 #include <hostsim/HostSim.h>
 
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 #include "ActivationRunner.h"
@@ -12,6 +13,7 @@
 #include "LogPrinter.h"
 #include "MessageFolderWatch.h"
 #include "ModuleLibrary.h"
+#include "ProcessResources.h"
 #include "ProfileReader.h"
 #include "TextEncoding.h"
 
@@ -48,6 +50,7 @@ int Run(const HostCommand& command, const Profile& profile) {
   const LogObservation observation(printer, tracker);
   const MessageFolderWatch messages((profile.baseDirectory / kMessagesFolderPath).make_preferred());
 
+  const std::optional<ProcessResources> resourcesBefore = CurrentProcessResources();
   int exitCode = kDone;
   try {
     const ModuleLibrary module(command.module.value_or(ModuleLibrary::DefaultPath()));
@@ -69,6 +72,13 @@ int Run(const HostCommand& command, const Profile& profile) {
     std::cerr << "corvane-host: message file written: " << file.string() << "\n";
   }
   std::cerr << "corvane-host: [WEBTSM] CheckSum = " << RecordedChecksum(profile) << "\n";
+  const std::optional<ProcessResources> resourcesAfter = CurrentProcessResources();
+  if (resourcesBefore && resourcesAfter) {
+    std::cerr << "corvane-host: process: " << resourcesBefore->descriptors << " descriptors and "
+              << resourcesBefore->threads << " threads before the module was loaded, "
+              << resourcesAfter->descriptors << " and " << resourcesAfter->threads
+              << " after it was unloaded\n";
+  }
   const hostsim::MemoryStats memory = hostsim::GetMemoryStats();
   std::cerr << "corvane-host: host string memory: " << memory.liveBlocks << " blocks ("
             << memory.liveBytes << " bytes) live after " << memory.allocations << " allocations\n";

@@ -14,7 +14,7 @@
 namespace corvane::service {
 
 class MessageService {
-public:
+ public:
   // Request lines go to `log`, warnings about the folder to `warnings`.
   MessageService(ServiceOptions options, std::ostream& log, std::ostream& warnings);
 
@@ -28,7 +28,7 @@ public:
   // Safe from any thread.
   void Stop();
 
-private:
+ private:
   void Handle(const httplib::Request& request, httplib::Response& response);
   void WriteLine(std::ostream& stream, const std::string& line);
 

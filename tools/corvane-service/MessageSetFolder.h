@@ -25,7 +25,7 @@ struct MessageSetLoad {
 MessageSetLoad LoadMessageSet(const std::filesystem::path& file);
 
 class MessageSetFolder {
-public:
+ public:
   using Warn = std::function<void(const std::string&)>;
 
   MessageSetFolder(std::filesystem::path folder, Warn warn);
@@ -39,7 +39,7 @@ public:
 
   const std::filesystem::path& Folder() const { return m_folder; }
 
-private:
+ private:
   std::filesystem::path m_folder;
   Warn m_warn;
 };

@@ -23,8 +23,8 @@ bool HasName(const xmlNode* node, std::string_view name) {
 
 XmlDocPtr ParseXml(std::string_view text, const char* url) {
   constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  return XmlDocPtr(xmlReadMemory(text.data(), static_cast<int>(text.size()), url, nullptr,
-                                 kOptions));
+  return XmlDocPtr(
+      xmlReadMemory(text.data(), static_cast<int>(text.size()), url, nullptr, kOptions));
 }
 
 std::string SerializeElement(xmlDoc* doc, xmlNode* element) {

@@ -12,7 +12,7 @@
 #include "ServiceOptions.h"
 
 #ifndef CORVANE_SERVICE_SAMPLES_DIR
-#  define CORVANE_SERVICE_SAMPLES_DIR "samples"
+#define CORVANE_SERVICE_SAMPLES_DIR "samples"
 #endif
 
 namespace {
@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
   });
   if (service.WaitUntilServing(std::chrono::seconds(10))) {
     const bool bracket = options.address.find(':') != std::string::npos;
-    std::cout << "listening on " << (bracket ? "[" : "") << options.address
-              << (bracket ? "]" : "") << ":" << port << std::endl;
+    std::cout << "listening on " << (bracket ? "[" : "") << options.address << (bracket ? "]" : "")
+              << ":" << port << std::endl;
   }
   int received = 0;
   sigwait(&signals, &received);
