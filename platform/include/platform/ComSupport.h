@@ -10,11 +10,11 @@
 #include <utility>
 
 #ifdef _WIN32
-#  include <windows.h>
-#  include <oleauto.h>
+#include <oleauto.h>
+#include <windows.h>
 #else
-#  include "platform/linux/CodePage.h"
-#  include "platform/linux/OleAuto.h"
+#include "platform/linux/CodePage.h"
+#include "platform/linux/OleAuto.h"
 #endif
 
 class _bstr_t;
