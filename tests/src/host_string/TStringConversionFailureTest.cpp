@@ -14,8 +14,8 @@ int g_calls = 0;
 }  // namespace
 
 // ASCII-only stand-in with the platform's signature.
-int WideCharToMultiByte(UINT, DWORD, LPCWCH wide, int, LPSTR multiByte, int multiByteCount,
-                        LPCCH, LPBOOL) {
+int WideCharToMultiByte(UINT, DWORD, LPCWCH wide, int, LPSTR multiByte, int multiByteCount, LPCCH,
+                        LPBOOL) {
   ++g_calls;
   int length = 0;
   while (wide[length] != 0) {
@@ -37,7 +37,7 @@ int WideCharToMultiByte(UINT, DWORD, LPCWCH wide, int, LPSTR multiByte, int mult
 namespace {
 
 class Utf16Conversion : public ::testing::TestWithParam<Conversion> {
-protected:
+ protected:
   void SetUp() override {
     g_conversion = GetParam();
     g_calls = 0;
