@@ -77,6 +77,7 @@ IErrorInfoPtr MakeErrorInfo(const OLECHAR* description) {
   ICreateErrorInfoPtr create;
   EXPECT_EQ(CreateErrorInfo(&create), S_OK);
   create->SetDescription(const_cast<LPOLESTR>(description));
+  create->SetSource(const_cast<LPOLESTR>(OLESTR("tests")));
   return IErrorInfoPtr(create);
 }
 
