@@ -49,28 +49,29 @@ TEST(ComPtr, OutParameterAttachAndDetachHandOwnershipOver) {
   EXPECT_TRUE(second.destroyed);
 }
 
+// The _com_error a call raises; one carrying S_OK when it raises none.
+template <class Call>
+_com_error Raised(Call call) {
+  try {
+    call();
+  } catch (const _com_error& error) {
+    return error;
+  }
+  return _com_error(S_OK);
+}
+
 TEST(ComPtr, UseOfAnEmptyPointerRaisesPointerError) {
   CountedObject::Probe probe;
   ISupportErrorInfoPtr held(CountedObject::Create(probe), false);
   held.Release();
   EXPECT_TRUE(probe.destroyed);
   EXPECT_FALSE(held);
-  try {
-    held.Release();
-    ADD_FAILURE() << "no _com_error from a second Release";
-  } catch (const _com_error& error) {
-    EXPECT_EQ(error.Error(), E_POINTER);
-  }
-  try {
+  EXPECT_EQ(Raised([&] { held.Release(); }).Error(), E_POINTER);
 // mingw-w64 raises through a handler pointer not marked noreturn, so GCC sees the null call.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnonnull"
-    held->InterfaceSupportsErrorInfo(IID_IUnknown);
+  EXPECT_EQ(Raised([&] { held->InterfaceSupportsErrorInfo(IID_IUnknown); }).Error(), E_POINTER);
 #pragma GCC diagnostic pop
-    ADD_FAILURE() << "no _com_error from a member call";
-  } catch (const _com_error& error) {
-    EXPECT_EQ(error.Error(), E_POINTER);
-  }
 }
 
 IErrorInfoPtr MakeErrorInfo(const OLECHAR* description) {
@@ -82,14 +83,10 @@ IErrorInfoPtr MakeErrorInfo(const OLECHAR* description) {
 }
 
 TEST(ComError, IssueErrorCarriesTheCodeAndCopiesShareTheErrorObject) {
-  try {
-    _com_issue_error(E_FAIL);
-    FAIL() << "no _com_error";
-  } catch (const _com_error& error) {
-    EXPECT_EQ(error.Error(), E_FAIL);
-    EXPECT_EQ(error.ErrorInfo(), nullptr);
-    EXPECT_NE(error.ErrorMessage(), nullptr);
-  }
+  const _com_error issued = Raised([] { _com_issue_error(E_FAIL); });
+  EXPECT_EQ(issued.Error(), E_FAIL);
+  EXPECT_EQ(issued.ErrorInfo(), nullptr);
+  EXPECT_NE(issued.ErrorMessage(), nullptr);
   _com_error original(E_FAIL, MakeErrorInfo(OLESTR("shared")), true);
   _com_error copy(original);
   _com_error assigned(S_OK);
@@ -104,17 +101,12 @@ TEST(ComError, IssueErrorExTakesErrorInfoOnlyWhenTheObjectSupportsIt) {
     CountedObject::Probe probe;
     ISupportErrorInfoPtr object(CountedObject::Create(probe, supports), false);
     SetErrorInfo(0, MakeErrorInfo(OLESTR("broken")));
-    try {
-      _com_issue_errorex(E_INVALIDARG, object, IID_IUnknown);
-      FAIL() << "no _com_error";
-    } catch (const _com_error& error) {
-      EXPECT_EQ(error.Error(), E_INVALIDARG);
-      IErrorInfoPtr info(error.ErrorInfo(), false);
-      EXPECT_EQ(static_cast<bool>(info), supports);
-      if (supports) {
-        EXPECT_STREQ(static_cast<const char*>(error.Description()), "broken");
-      }
-    }
+    const _com_error error =
+        Raised([&] { _com_issue_errorex(E_INVALIDARG, object, IID_IUnknown); });
+    EXPECT_EQ(error.Error(), E_INVALIDARG);
+    IErrorInfoPtr info(error.ErrorInfo(), false);
+    EXPECT_EQ(static_cast<bool>(info), supports);
+    EXPECT_STREQ(static_cast<const char*>(error.Description()), supports ? "broken" : nullptr);
     EXPECT_EQ(probe.references, 1);
     SetErrorInfo(0, nullptr);
   }
