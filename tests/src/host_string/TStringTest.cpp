@@ -153,10 +153,19 @@ TEST_F(TStringBlocks, WritesTakeBlocksOfTheRightSizeAndLeaveOtherOwnersAlone) {
   }
 }
 
-TEST_F(TStringBlocks, SelfAssignmentAndAFormatWithoutAResultLeaveTheString) {
-  TString s("unchanged");
+// Writes whose source lies in the string's own block, which may move as it grows.
+TEST_F(TStringBlocks, WritesFromItsOwnTextAndAFormatWithoutAResult) {
+  TString s("abcdefghijklmnopqrstuvwxyz01234");  // sole owner, capacity 32
+  s += static_cast<const char*>(s) + 10;
+  EXPECT_EQ(Text(s), "abcdefghijklmnopqrstuvwxyz01234klmnopqrstuvwxyz01234");
+  s = static_cast<const char*>(s) + 31;
+  EXPECT_EQ(Text(s), "klmnopqrstuvwxyz01234");
+  s += s;
+  EXPECT_EQ(Text(s), "klmnopqrstuvwxyz01234klmnopqrstuvwxyz01234");
+  s = "unchanged";
   s = static_cast<const char*>(s);
-  s = s;
+  const TString& alias = s;
+  s = alias;
   EXPECT_EQ(s.Header()->refCount, 1);
   hostsim::SetFormatterFails(true);
   s.Format("%d", 1);
