@@ -41,9 +41,8 @@ TEST_F(DomTest, LoadAnswersAndKeepsARootOnlyForWellFormedText) {
       {"<a><p:b/></a>", S_FALSE, S_OK},
       {"<a x=\"1\" x=\"2\"/>", S_FALSE},
       {"<a>A & B</a>", S_FALSE},
-      {"<a x=1/>", S_FALSE},
-      {"hello", S_FALSE},
       {"<a><b/>", S_FALSE},
+      {"hello", S_FALSE},
   };
   for (const LoadCase& c : cases) {
     SCOPED_TRACE(c.text);
