@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "HostProfile.h"
 
 #ifndef _WIN32
-#  include "platform/linux/PlatformTestSupport.h"
+#include "platform/linux/PlatformTestSupport.h"
 #endif
 
 namespace {
@@ -51,11 +52,12 @@ std::string RootName(IXMLDOMDocument2* document) {
   }
   ATL::CComBSTR name;
   EXPECT_EQ(root->get_nodeName(&name), S_OK);
-  return std::string(static_cast<const char*>(Util::TString(static_cast<const WCHAR*>(name.m_str))));
+  return std::string(
+      static_cast<const char*>(Util::TString(static_cast<const WCHAR*>(name.m_str))));
 }
 
 class LocalDocumentTest : public ::testing::Test {
-protected:
+ protected:
   HostProfile profile;
 };
 
@@ -70,54 +72,36 @@ TEST_F(LocalDocumentTest, PathIsBaseDirectoryThenComponentsPlacementConfiguratio
             expected);
 }
 
-TEST_F(LocalDocumentTest, MissingFileGivesNoDocumentAndNoLogLine) {
-  const IXMLDOMDocument2Ptr document = Worker().LoadLocalDocument("TSMCnfg.XML");
-  EXPECT_FALSE(document);
+// A missing file asks neither the DOM factory nor COM and logs nothing; every load that reads
+// its file initialises COM once more, so that the returned document stays usable.
+TEST_F(LocalDocumentTest, EachLoadGivesAnIndependentDocumentOrNothing) {
+#ifndef _WIN32
+  const int comBefore = PlatformComInitCount();
+#endif
+  const unsigned created = hostsim::DomDocumentsCreated();
+  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(hostsim::DomDocumentsCreated(), created);
   EXPECT_TRUE(hostsim::LogRecords().empty());
-}
 
-TEST_F(LocalDocumentTest, WellFormedFileGivesItsDocument) {
   profile.WritePlacementConfiguration("<TSMConfiguration><A/></TSMConfiguration>");
-  const IXMLDOMDocument2Ptr document = Worker().LoadLocalDocument("TSMCnfg.XML");
-  ASSERT_TRUE(document);
-  EXPECT_EQ(RootName(document), "TSMConfiguration");
-  EXPECT_TRUE(hostsim::LogRecords().empty());
-}
-
-TEST_F(LocalDocumentTest, NameWithSubFolderReachesThatSubFolder) {
-  corvane_test::fs::create_directories(profile.placementFolder / "sub");
-  profile.WritePlacementConfiguration("<Nested/>", std::string("sub") + platform::kPathSeparator +
-                                                       "other.xml");
-  const IXMLDOMDocument2Ptr document =
-      Worker().LoadLocalDocument((std::string("sub") + platform::kPathSeparator + "other.xml").c_str());
-  ASSERT_TRUE(document);
-  EXPECT_EQ(RootName(document), "Nested");
-}
-
-TEST_F(LocalDocumentTest, TwoLoadsGiveIndependentDocuments) {
-  profile.WritePlacementConfiguration("<TSMConfiguration/>");
   const IXMLDOMDocument2Ptr first = Worker().LoadLocalDocument("TSMCnfg.XML");
   const IXMLDOMDocument2Ptr second = Worker().LoadLocalDocument("TSMCnfg.XML");
-  ASSERT_TRUE(first);
-  ASSERT_TRUE(second);
+  ASSERT_TRUE(first && second);
   EXPECT_NE(first.GetInterfacePtr(), second.GetInterfacePtr());
-}
-
+  EXPECT_EQ(RootName(first), "TSMConfiguration");
+  EXPECT_TRUE(hostsim::LogRecords().empty());
 #ifndef _WIN32
-// The thread stays initialised after every load that read its file, so that the returned
-// document stays usable; a missing file leaves COM alone.
-TEST_F(LocalDocumentTest, EveryLoadThatReadsItsFileInitialisesComOnceMore) {
-  const int before = PlatformComInitCount();
-  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
-  EXPECT_EQ(PlatformComInitCount(), before);
-  profile.WritePlacementConfiguration("<TSMConfiguration/>");
-  EXPECT_TRUE(Worker().LoadLocalDocument("TSMCnfg.XML"));
-  EXPECT_EQ(PlatformComInitCount(), before + 1);
+  EXPECT_EQ(PlatformComInitCount(), comBefore + 2);
   profile.WritePlacementConfiguration("<broken");
   EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
-  EXPECT_EQ(PlatformComInitCount(), before + 2);
-}
+  EXPECT_EQ(PlatformComInitCount(), comBefore + 3);
 #endif
+
+  const std::string nested = std::string("sub") + platform::kPathSeparator + "other.xml";
+  corvane_test::fs::create_directories(profile.placementFolder / "sub");
+  profile.WritePlacementConfiguration("<Nested/>", nested);
+  EXPECT_EQ(RootName(Worker().LoadLocalDocument(nested.c_str())), "Nested");
+}
 
 struct MalformedCase {
   const char* name;
@@ -145,6 +129,11 @@ TEST_P(MalformedFileTest, GivesNoDocumentAndOneParseErrorLine) {
 #else
   if (GetParam().expectedLine >= 0) {
     EXPECT_EQ(lines[0].line, GetParam().expectedLine) << lines[0].text;
+    // The text of the line the parser stopped on is in the log line.
+    std::istringstream content(GetParam().content);
+    std::string line;
+    for (int i = 0; i < GetParam().expectedLine; ++i) std::getline(content, line);
+    EXPECT_NE(lines[0].text.find(line), std::string::npos) << lines[0].text;
   }
   EXPECT_GE(lines[0].position, 0);
   // A full parser names the reason, never the bare word.
@@ -154,76 +143,41 @@ TEST_P(MalformedFileTest, GivesNoDocumentAndOneParseErrorLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedFileTest,
-    ::testing::Values(MalformedCase{"Empty", "", -1},
-                      MalformedCase{"MismatchedTag", "<TSMConfiguration>\n  <A></B>\n</TSMConfiguration>", 2},
-                      MalformedCase{"UnclosedRoot", "<TSMConfiguration>\n<A/>\n", 3},
-                      MalformedCase{"TextOnly", "not xml at all", 1},
-                      MalformedCase{"TwoRoots", "<A/>\n<B/>", 2}),
+    ::testing::Values(
+        MalformedCase{"Empty", "", -1},
+        MalformedCase{"MismatchedTag", "<TSMConfiguration>\n  <A></B>\n</TSMConfiguration>", 2},
+        MalformedCase{"UnclosedRoot", "<TSMConfiguration>\n<A/>\n", 3},
+        MalformedCase{"TextOnly", "not xml at all", 1}, MalformedCase{"TwoRoots", "<A/>\n<B/>", 2},
+        MalformedCase{"UnquotedAttribute",
+                      "<TSMConfiguration>\n<Broken attr=novalue/>\n</TSMConfiguration>", 2}),
     [](const ::testing::TestParamInfo<MalformedCase>& testParam) { return testParam.param.name; });
 
-TEST_F(LocalDocumentTest, ParseErrorCarriesTheSourceLineText) {
-  profile.WritePlacementConfiguration("<TSMConfiguration>\n<Broken attr=novalue/>\n</TSMConfiguration>");
-  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
-  const std::vector<ParseErrorLine> lines = ParseErrorLines();
-  ASSERT_EQ(lines.size(), 1u);
-#ifndef _WIN32
-  EXPECT_NE(lines[0].text.find("<Broken attr=novalue/>"), std::string::npos) << lines[0].text;
-#endif
-}
-
-class FactoryFailureTest : public LocalDocumentTest,
-                           public ::testing::WithParamInterface<HRESULT> {};
-
-TEST_P(FactoryFailureTest, RaisesTheHostStatusWithTheHresult) {
+TEST_F(LocalDocumentTest, FactoryFailureRaisesTheHostStatusAndNoDocumentAPointerError) {
   profile.WritePlacementConfiguration("<TSMConfiguration/>");
-  hostsim::SetDomFactoryResult(GetParam());
-  char expected[64];
-  std::snprintf(expected, sizeof expected, "MSXML could not CoCreateInstance HRESULT=%08X",
-                static_cast<unsigned>(GetParam()));
-  try {
-    static_cast<void>(Worker().LoadLocalDocument("TSMCnfg.XML"));
-    FAIL() << "no exception";
-  } catch (const Util::Exception& exception) {
-    EXPECT_EQ(exception.GetStatus().GetStatusCode(), static_cast<long>(GetParam()));
-    EXPECT_STREQ(static_cast<const char*>(exception.GetStatus().GetStatusMessage()), expected);
+  for (const HRESULT result : {REGDB_E_CLASSNOTREG, E_OUTOFMEMORY, E_FAIL}) {
+    hostsim::SetDomFactoryResult(result);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "MSXML could not CoCreateInstance HRESULT=%08X",
+                  static_cast<unsigned>(result));
+    try {
+      static_cast<void>(Worker().LoadLocalDocument("TSMCnfg.XML"));
+      ADD_FAILURE() << "no exception";
+    } catch (const Util::Exception& exception) {
+      EXPECT_EQ(exception.GetStatus().GetStatusCode(), static_cast<long>(result));
+      EXPECT_STREQ(static_cast<const char*>(exception.GetStatus().GetStatusMessage()), expected);
+    }
   }
   EXPECT_TRUE(hostsim::LogRecords().empty());
-}
 
-INSTANTIATE_TEST_SUITE_P(Results, FactoryFailureTest,
-                         ::testing::Values(REGDB_E_CLASSNOTREG, E_OUTOFMEMORY, E_FAIL));
-
-TEST_F(LocalDocumentTest, FactoryIsNotAskedWhenTheFileIsMissing) {
-  const unsigned before = hostsim::DomDocumentsCreated();
-  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
-  EXPECT_EQ(hostsim::DomDocumentsCreated(), before);
-}
-
-TEST_F(LocalDocumentTest, LoadIntoXmlWithoutDocumentRaisesPointerError) {
   ATL::CComBSTR text;
   text.Attach(SysAllocStringLen(nullptr, 0));
   IXMLDOMDocument2Ptr none;
   try {
     Worker().LoadIntoXML(text, none);
-    FAIL() << "no exception";
+    ADD_FAILURE() << "no exception";
   } catch (const _com_error& error) {
     EXPECT_EQ(error.Error(), E_POINTER);
   }
-}
-
-TEST_F(LocalDocumentTest, LoadIntoXmlReleasesTheDocumentOnParseFailure) {
-  IXMLDOMDocument2Ptr document;
-  ASSERT_EQ(CoInitialize(nullptr) >= 0, true);
-  ASSERT_GE(Util::MSXML_XML::CreateDOMDocument(&document), 0);
-  ASSERT_TRUE(document);
-  const Util::TString source("<unclosed>");
-  ATL::CComBSTR text;
-  text.Attach(SysAllocStringLen(nullptr, 10));
-  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, source, -1, text.m_str, 11), 11);
-  Worker().LoadIntoXML(text, document);
-  EXPECT_FALSE(document);
-  EXPECT_EQ(ParseErrorLines().size(), 1u);
-  CoUninitialize();
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "StoreExpectations.h"
 
 #ifndef _WIN32
-#  include "platform/linux/PlatformTestSupport.h"
+#include "platform/linux/PlatformTestSupport.h"
 #endif
 
 namespace {
@@ -26,7 +26,7 @@ struct ResponseCase {
 };
 
 class ResponseTest : public ::testing::TestWithParam<ResponseCase> {
-protected:
+ protected:
   HostProfile profile;
 };
 
@@ -73,12 +73,14 @@ INSTANTIATE_TEST_SUITE_P(
         ResponseCase{"MessagesWithoutCheckSum",
                      "<WebControlMessage><Messages><M/></Messages></WebControlMessage>", false,
                      false},
-        ResponseCase{"CheckSumWithoutMessages",
-                     "<WebControlMessage Userpref_CheckSum='1234'><NoOperation/></WebControlMessage>",
-                     false, false},
-        ResponseCase{"MessagesNotAChildOfTheRoot",
-                     "<WebControlMessage Userpref_CheckSum='1234'><X><Messages/></X></WebControlMessage>",
-                     false, false},
+        ResponseCase{
+            "CheckSumWithoutMessages",
+            "<WebControlMessage Userpref_CheckSum='1234'><NoOperation/></WebControlMessage>", false,
+            false},
+        ResponseCase{
+            "MessagesNotAChildOfTheRoot",
+            "<WebControlMessage Userpref_CheckSum='1234'><X><Messages/></X></WebControlMessage>",
+            false, false},
         ResponseCase{"CheckSumAndMessages",
                      "<WebControlMessage Userpref_CheckSum='1234'><Messages><M>hi</M></Messages>"
                      "</WebControlMessage>",
@@ -113,7 +115,8 @@ TEST(ResponseRepetitionTest, ManyAnswersLeaveNoHostStringsBehind) {
   HostProfile profile;
   const std::string stored =
       "<WebControlMessage Userpref_CheckSum='7'><Messages><M>x</M></Messages></WebControlMessage>";
-  const std::string refused = "<WebControlMessage Userpref_CheckSum='../7'><Messages/></WebControlMessage>";
+  const std::string refused =
+      "<WebControlMessage Userpref_CheckSum='../7'><Messages/></WebControlMessage>";
   Worker().ProcessResponse(stored.c_str());
   const std::uint64_t liveBefore = hostsim::GetMemoryStats().liveBlocks;
   for (int round = 0; round < 300; ++round) {
