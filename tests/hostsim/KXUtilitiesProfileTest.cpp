@@ -9,7 +9,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "KXUtilities/ProfileDocument.h"
@@ -184,21 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::ValuesIn(kWriteCases),
                            return std::string(param.param.name);
                          });
 
-TEST_F(ProfileFiles, CallsAreRecordedWithTheCallersSourcePositionAndFailuresReported) {
-  const std::string path = Prepare("[WEBTSM]\nCheckSum=abc\n");
-  char buffer[101];
-  _UtilGetPrivateProfileString("WEBTSM", "CheckSum", "0", buffer, sizeof buffer, path.c_str(),
-                               "Features\\src\\file", 77);
-  _UtilWritePrivateProfileString("WEBTSM", "CheckSum", "def", path.c_str(), "other", 78);
-  const std::vector<hostsim::ProfileRequest> requests = hostsim::ProfileRequests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(std::tie(requests[0].write, requests[0].result, requests[0].bufferSize,
-                     requests[0].iniFile, requests[0].sourceFile, requests[0].sourceLine),
-            std::make_tuple(false, std::string("abc"), 101u, path,
-                            std::string("Features\\src\\file"), 77));
-  EXPECT_EQ(std::tie(requests[1].write, requests[1].value),
-            std::make_tuple(true, std::string("def")));
-
+TEST_F(ProfileFiles, WriteIntoAMissingFolderFails) {
   const std::string missing = (m_directory / "no-such-folder" / "data.ini").string();
   EXPECT_FALSE(_UtilWritePrivateProfileString("S", "K", "V", missing.c_str(), "t", 1));
   EXPECT_FALSE(fs::exists(missing));

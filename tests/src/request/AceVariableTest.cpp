@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "HostProfile.h"
@@ -145,10 +146,10 @@ TEST_P(MissingEvaluatorTest, GivesInvalidVariableAndTwoLogLines) {
             "Unable to get the evaluator. Ignoring the GetAceVariableValueForNode request");
   EXPECT_EQ(records[1].text, name);
   for (const hostsim::LogRecord& record : records) {
-    EXPECT_EQ(record.level, 0);
-    EXPECT_EQ(record.eventType, 6);
-    EXPECT_EQ(record.function, "CorvaneConfiguration::GetAceVariableValueForNode");
-    EXPECT_EQ(record.file, "Features\\MarketingSupport\\Corvane\\src\\corvaneconfiguration");
+    EXPECT_EQ(std::tie(record.level, record.eventType, record.function, record.file),
+              std::make_tuple(
+                  0, 6, std::string("CorvaneConfiguration::GetAceVariableValueForNode"),
+                  std::string("Features\\MarketingSupport\\Corvane\\src\\corvaneconfiguration")));
   }
   EXPECT_GT(records[1].line, records[0].line);
   // The checksum and preferences do not need the evaluator.

@@ -18,12 +18,6 @@ std::string Placement(const std::string& url, const std::string& variables) {
          variables + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
 }
 
-Util::Variant Integer(std::int64_t number) {
-  Util::Variant value;
-  value.SetInteger(Util::Variant::TagInt32, number);
-  return value;
-}
-
 Util::Variant Text(const char* text) {
   Util::Variant value;
   value.SetString(text);
@@ -33,8 +27,10 @@ Util::Variant Text(const char* text) {
 class RequestUrlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    corvane_test::PrimeWorker(profile, "0");
-    hostsim::SetVariable("a", Integer(1));
+    corvane_test::PrimeWorker(profile, "a/b c");
+    Util::Variant one;
+    one.SetInteger(Util::Variant::TagInt32, 1);
+    hostsim::SetVariable("a", one);
     hostsim::SetVariable("b", Text("two"));
     hostsim::SetVariable("", Text("nameless"));
   }
@@ -60,86 +56,65 @@ class RequestUrlFormatTest : public RequestUrlTest,
                              public ::testing::WithParamInterface<UrlCase> {};
 
 TEST_P(RequestUrlFormatTest, BuildsTheExpectedUrl) {
+  hostsim::SetPreference("Userpref_Region", "north");
+  hostsim::SetVariable("Company.Name", Text("A&B Ltd"));
+  hostsim::SetVariable("Some.Flag", Text("set"),
+                       hostsim::Failure{static_cast<long>(E_FAIL), "no", false});
   profile.WritePlacementConfiguration(GetParam().configuration);
   EXPECT_EQ(Build(), GetParam().expected);
   EXPECT_EQ(std::string(Worker().RequestUrl()), GetParam().expected);
 }
 
-const std::string kU = "http://127.0.0.1:8080/tsm/messages";
+std::string Document(const std::string& root, const std::string& placement) {
+  return "<" + root + ">" + placement + "</" + root.substr(0, root.find(' ')) + ">";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Configurations, RequestUrlFormatTest,
     ::testing::Values(
-        UrlCase{"NoVariables", Placement(kU, ""), kU + "?"},
-        UrlCase{"NoVariableList",
-                "<TSMConfiguration><WebTSMPlacementConfiguration url=\"" + kU +
-                    "\"/></TSMConfiguration>",
-                kU + "?"},
-        UrlCase{"TwoVariables", Placement(kU, "<AceVariable name='a'/><AceVariable name='b'/>"),
-                kU + "?a=1&b=two"},
+        UrlCase{"NoVariables", Placement("U", ""), "U?"},
+        UrlCase{"EveryKindOfValueAndNameIsPercentEncoded",
+                Placement("U",
+                          "<AceVariable name='a'/><AceVariable name='Userpref_Region' "
+                          "parameterName='region'/><AceVariable name='CheckSum' "
+                          "parameterName='s&amp;t=u v'/><AceVariable name='Company.Name' "
+                          "parameterName='co'/><AceVariable name='Some.Flag'/>"),
+                "U?a=1&region=north&s%26t%3Du%20v=a%2Fb%20c&co=A%26B%20Ltd&"
+                "Some.Flag=invalid%20variable"},
         UrlCase{"FirstWithoutNameKeepsSecondsAmpersand",
-                Placement(kU, "<AceVariable parameterName='x'/><AceVariable name='a'/>"),
-                kU + "?&a=1"},
-        UrlCase{"ParameterNameRenames",
-                Placement(kU, "<AceVariable name='a' parameterName='alpha'/>"), kU + "?alpha=1"},
+                Placement("U", "<AceVariable parameterName='x'/><AceVariable name='a'/>"),
+                "U?&a=1"},
         UrlCase{"EmptyParameterNameWritesNoName",
-                Placement(kU, "<AceVariable name='b'/><AceVariable name='a' parameterName=''/>"),
-                kU + "?b=two&=1"},
-        UrlCase{"EmptyNameAsksForTheEmptyName", Placement(kU, "<AceVariable name=''/>"),
-                kU + "?=nameless"},
+                Placement("U", "<AceVariable name='b'/><AceVariable name='a' parameterName=''/>"),
+                "U?b=two&=1"},
+        UrlCase{"EmptyNameAsksForTheEmptyName", Placement("U", "<AceVariable name=''/>"),
+                "U?=nameless"},
         UrlCase{"EmptyUrl", Placement("", "<AceVariable name='a'/>"), "?a=1"},
-        UrlCase{"UrlWithQueryGetsSecondQuestionMark",
-                Placement(kU + "?x=1", "<AceVariable name='a'/>"), kU + "?x=1?a=1"},
+        UrlCase{"UrlWithQueryGetsSecondQuestionMark", Placement("U?x=1", "<AceVariable name='a'/>"),
+                "U?x=1?a=1"},
         UrlCase{"UrlTextIsNotEncoded", Placement("http://h/a b&amp;c", "<AceVariable name='a'/>"),
                 "http://h/a b&c?a=1"},
         UrlCase{"UrlFromFirstPlacementVariablesFromBoth",
-                "<TSMConfiguration>"
-                "<WebTSMPlacementConfiguration url='http://first/'><AceVariableList>"
-                "<AceVariable name='a'/></AceVariableList></WebTSMPlacementConfiguration>"
-                "<WebTSMPlacementConfiguration url='http://second/'><AceVariableList>"
-                "<AceVariable name='b'/></AceVariableList></WebTSMPlacementConfiguration>"
-                "</TSMConfiguration>",
-                "http://first/?a=1&b=two"},
-        UrlCase{"NoUrlAttribute",
-                "<TSMConfiguration><WebTSMPlacementConfiguration><AceVariableList>"
-                "<AceVariable name='a'/></AceVariableList></WebTSMPlacementConfiguration>"
-                "</TSMConfiguration>",
+                Document("TSMConfiguration",
+                         "<WebTSMPlacementConfiguration url='U'><AceVariableList><AceVariable "
+                         "name='a'/></AceVariableList></WebTSMPlacementConfiguration>"
+                         "<WebTSMPlacementConfiguration url='V'><AceVariableList><AceVariable "
+                         "name='b'/></AceVariableList></WebTSMPlacementConfiguration>"),
+                "U?a=1&b=two"},
+        UrlCase{"NoVariableList",
+                Document("TSMConfiguration", "<WebTSMPlacementConfiguration url='U'/>"), "U?"},
+        UrlCase{"NoUrlAttribute", Document("TSMConfiguration", "<WebTSMPlacementConfiguration/>"),
                 ""},
-        UrlCase{"NoPlacementElement", "<TSMConfiguration><Other url='x'/></TSMConfiguration>", ""},
-        UrlCase{"OtherRoot",
-                "<Configuration><WebTSMPlacementConfiguration url='x'/></Configuration>", ""},
+        UrlCase{"OtherRoot", Document("Configuration", "<WebTSMPlacementConfiguration url='U'/>"),
+                ""},
         UrlCase{"NamespacedRoot",
-                "<TSMConfiguration xmlns='urn:corvane:tsm'><WebTSMPlacementConfiguration "
-                "url='x'/></TSMConfiguration>",
+                Document("TSMConfiguration xmlns='urn:corvane:tsm'",
+                         "<WebTSMPlacementConfiguration url='U'/>"),
                 ""},
         UrlCase{"CaseOfElementNamesMatters",
-                "<tsmconfiguration><WebTSMPlacementConfiguration url='x'/></tsmconfiguration>", ""},
-        UrlCase{"MalformedFile", "<TSMConfiguration><WebTSMPlacementConfiguration url='x'>", ""}),
+                Document("tsmconfiguration", "<WebTSMPlacementConfiguration url='U'/>"), ""},
+        UrlCase{"MalformedFile", "<TSMConfiguration><WebTSMPlacementConfiguration url='U'>", ""}),
     [](const ::testing::TestParamInfo<UrlCase>& testParam) { return testParam.param.name; });
-
-TEST_F(RequestUrlTest, EveryKindOfValueIsPercentEncoded) {
-  hostsim::SetVariable("App.Version", Integer(27));
-  hostsim::SetPreference("Userpref_Region", "north");
-  hostsim::SetVariable("Company.Name", Text("A&B Ltd"));
-  hostsim::SetVariable("Some.Flag", Text("set"),
-                       hostsim::Failure{static_cast<long>(E_FAIL), "no", false});
-  profile.WritePlacementConfiguration(
-      Placement("U",
-                "<AceVariable name='App.Version'/>"
-                "<AceVariable name='Userpref_Region' parameterName='region'/>"
-                "<AceVariable parameterName='x'/>"
-                "<AceVariable name='CheckSum' parameterName='cs'/>"
-                "<AceVariable name='Company.Name' parameterName='co'/>"
-                "<AceVariable name='Some.Flag' parameterName='flag'/>"));
-  EXPECT_EQ(Build(), "U?App.Version=27&region=north&cs=0&co=A%26B%20Ltd&flag=invalid%20variable");
-}
-
-TEST_F(RequestUrlTest, ParameterNamesAndCheckSumAreEncodedToo) {
-  corvane_test::PrimeWorker(profile, "a/b c");
-  profile.WritePlacementConfiguration(
-      Placement("U", "<AceVariable name='CheckSum' parameterName='s&amp;t=u v'/>"));
-  EXPECT_EQ(Build(), "U?s%26t%3Du%20v=a%2Fb%20c");
-}
 
 TEST_F(RequestUrlTest, VariablesAreEvaluatedOnceEachInDocumentOrder) {
   profile.WritePlacementConfiguration(Placement(

@@ -1,7 +1,6 @@
 // The message file: its name, its exact bytes, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -91,113 +90,6 @@ TEST_F(MessageFileTest, SameCheckSumOverwritesAnotherGoesBesideAndOnlyTheFirstSe
             (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
   EXPECT_EQ(profile.RecordedCheckSum(), "1235");
   EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 3);
-}
-
-enum class Setup { None, NoIniPath, UnwritableIni, NoMessagesFolder, TargetIsAFolder };
-
-struct StoreCase {
-  const char* name;
-  Setup setup;
-  std::string checksum;
-  std::set<std::string> files;
-  std::optional<std::string> recorded;
-  int savedLines;
-};
-
-class StoreOutcomeTest : public MessageFileTest, public ::testing::WithParamInterface<StoreCase> {};
-
-TEST_P(StoreOutcomeTest, RecordsTheCheckSumOnlyOnceItsFileIsStored) {
-  const StoreCase& c = GetParam();
-  const corvane_test::fs::path target = profile.messagesFolder / "1234WebTSMFile.xmf";
-  switch (c.setup) {
-    case Setup::None:
-      break;
-    case Setup::NoIniPath:
-      hostsim::SetDataIniFileName(std::nullopt);
-      break;
-    case Setup::UnwritableIni:
-      hostsim::SetDataIniFileName((profile.base / "no-such-folder" / "kxdata.ini").string());
-      break;
-    case Setup::NoMessagesFolder:
-      corvane_test::fs::remove_all(profile.messagesFolder);
-      break;
-    case Setup::TargetIsAFolder:
-      corvane_test::fs::create_directories(target / "inner");
-      break;
-  }
-  Worker().ProcessResponse(Answer(c.checksum, "<Messages/>").c_str());
-  EXPECT_EQ(FilesIn(profile.messagesFolder), c.files);
-  EXPECT_EQ(profile.RecordedCheckSum(), c.recorded);
-  EXPECT_EQ(hostsim::LogRecords().size(), static_cast<std::size_t>(c.savedLines));
-  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), c.savedLines);
-  EXPECT_EQ(corvane_test::fs::is_directory(target / "inner"), c.setup == Setup::TargetIsAFolder);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Setups, StoreOutcomeTest,
-    ::testing::Values(
-        StoreCase{"EmptyCheckSumNamesTheFileBySuffix", Setup::None, "", {"WebTSMFile.xmf"}, "", 1},
-        StoreCase{"LongCheckSumIsRecordedWhole",
-                  Setup::None,
-                  std::string(120, 'c'),
-                  {std::string(120, 'c') + "WebTSMFile.xmf"},
-                  std::string(120, 'c'),
-                  1},
-        StoreCase{"NoIniPathWritesTheFileOnly",
-                  Setup::NoIniPath,
-                  "1234",
-                  {"1234WebTSMFile.xmf"},
-                  std::nullopt,
-                  0},
-        StoreCase{"UnwritableIniGivesNoSuccessLine",
-                  Setup::UnwritableIni,
-                  "1234",
-                  {"1234WebTSMFile.xmf"},
-                  std::nullopt,
-                  0},
-        StoreCase{"MissingMessagesFolderStoresNothing",
-                  Setup::NoMessagesFolder,
-                  "1234",
-                  {},
-                  std::nullopt,
-                  0},
-        StoreCase{"TargetThatIsAFolderIsLeft",
-                  Setup::TargetIsAFolder,
-                  "1234",
-                  {"1234WebTSMFile.xmf"},
-                  std::nullopt,
-                  0}),
-    [](const ::testing::TestParamInfo<StoreCase>& testParam) { return testParam.param.name; });
-
-class RefusedCheckSumTest : public MessageFileTest,
-                            public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(RefusedCheckSumTest, WritesNothingRecordsNothingAndLogsOneRefusal) {
-  const std::set<std::string> baseBefore = FilesIn(profile.base);
-  Worker().ProcessResponse(Answer(GetParam(), "<Messages/>").c_str());
-  EXPECT_TRUE(FilesIn(profile.messagesFolder).empty());
-  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
-  EXPECT_EQ(FilesIn(profile.base), baseBefore);
-  EXPECT_EQ(FilesIn(profile.base / "components").count("xWebTSMFile.xmf"), 0u);
-  const auto records = hostsim::LogRecords();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].level, 0);
-  EXPECT_EQ(records[0].eventType, 6);
-  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (", 0), 0u) << records[0].text;
-  EXPECT_EQ(records[0].text.find_first_of("\r\n\t"), std::string::npos) << records[0].text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Checksums, RefusedCheckSumTest,
-                         ::testing::Values("../x", "..\\x", "c:d", "..", "tab&#9;x",
-                                           "cr&#13;lf&#10;", " 12", "'12'"));
-
-TEST_F(MessageFileTest, RefusalLineShowsTheCheckSumShortAndOnOneLine) {
-  Worker().ProcessResponse(Answer("a/b&#10;" + std::string(500, 'z'), "<Messages/>").c_str());
-  const auto records = hostsim::LogRecords();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (a/b?zzz", 0), 0u);
-  EXPECT_LT(records[0].text.size(), 200u);
-  EXPECT_NE(records[0].text.find("...): not usable in a file name"), std::string::npos);
 }
 
 #ifndef _WIN32
