@@ -1,5 +1,5 @@
-// The stand-in KXUtilities: the checking allocator and the log. The rest of it is exercised
-// through the module's tests.
+// The stand-in KXUtilities: the checking allocator, the log, and what the module's tests do not
+// reach of the rest.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TString.h"
+#include "host/ConditionEvaluator.h"
 #include "host/KXUtilities.h"
 #include "hostsim/HostSim.h"
 
@@ -131,6 +132,30 @@ TEST_F(KXUtilities, LogKeepsSourceAndTheNewestLinesFromEveryThread) {
   for (int t = 0; t < kThreads; ++t) {
     EXPECT_THAT(texts, ::testing::Contains(std::to_string(t) + "/" + std::to_string(kLines - 1)));
   }
+}
+
+// What the module never asks for but a host may: another directory, another system object,
+// an unknown variable, a forgotten evaluator, a wide string given by its address.
+TEST_F(KXUtilities, UnknownIdsNamesAndVariablesGiveNothing) {
+  EXPECT_STREQ(Util::ReDirectFile::GetReDirectFileInstance().GetDirectoryFromId(2), "");
+  Util::SystemObjectRegistrar& registrar = Util::SystemObjectRegistrar::instance();
+  hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
+  EXPECT_EQ(registrar.GetSystemObject("Other::Name"), nullptr);
+  auto* evaluator = dynamic_cast<AppFW::IConditionEvaluator*>(
+      registrar.GetSystemObject("AppFW::IConditionEvaluator"));
+  ASSERT_NE(evaluator, nullptr);
+  Util::Variant value;
+  hostsim::SetVariable("Known", value);
+  hostsim::ClearEvaluator();
+  EXPECT_TRUE(evaluator->GetVariableValue("Known", value).Failed());
+  EXPECT_EQ(value.GetType(), Util::Variant::TagEmpty);
+  EXPECT_EQ(hostsim::EvaluatorRequests(), std::vector<std::string>{"Known"});
+  const WCHAR wide[] = {'w', 0};
+  value.SetRaw(Util::Variant::TagWideString, reinterpret_cast<std::int64_t>(wide));
+  EXPECT_NE(value.GetValue().wideString, wide);
+  EXPECT_EQ(value.GetValue().wideString[0], 'w');
+  value.SetRaw(Util::Variant::TagString, reinterpret_cast<std::int64_t>("bits"));
+  EXPECT_STREQ(value.GetValue().string, "bits");
 }
 
 }  // namespace
