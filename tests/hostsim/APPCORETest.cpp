@@ -1,5 +1,5 @@
-// The host's message sequence: messages made on any thread run on the host thread, one at a
-// time, in order, and nothing that leaves Execute brings the host down.
+// The stand-in APPCORE: messages made on any thread run on the host thread, one at a time, in
+// order; nothing that leaves Execute brings the host down; launch approval.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -31,12 +31,10 @@ std::atomic<int> g_overlaps{0};
 // soon as its type is set. The producer is in the type.
 template <int Producer>
 class Recorded final : public SequencedAppMsg {
-public:
+ public:
   ~Recorded() override { ++g_destroyed; }
   void Execute() override {
-    if (g_running.fetch_add(1) != 0) {
-      ++g_overlaps;
-    }
+    if (g_running.fetch_add(1) != 0) ++g_overlaps;
     {
       std::lock_guard lock(g_mutex);
       g_ran.push_back(Ran{std::this_thread::get_id(), Producer});
@@ -49,7 +47,7 @@ enum class Throws { HostException, StdException, Integer };
 
 template <Throws What>
 class Throwing final : public SequencedAppMsg {
-public:
+ public:
   ~Throwing() override { ++g_destroyed; }
   void Execute() override {
     switch (What) {
@@ -66,7 +64,7 @@ public:
 };
 
 class MessageQueue : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     hostsim::Reset();
     std::lock_guard lock(g_mutex);
@@ -79,25 +77,10 @@ protected:
 
 template <int Producer>
 void Produce(int count) {
-  for (int i = 0; i < count; ++i) {
-    new Recorded<Producer>;
-  }
+  for (int i = 0; i < count; ++i) new Recorded<Producer>;
 }
 
-TEST_F(MessageQueue, ConstructionQueuesAndTheHostRunsAndDeletes) {
-  new Recorded<0>;
-  new Recorded<1>;
-  EXPECT_EQ(hostsim::PendingMessageCount(), 2u);
-  const std::vector<std::string> types = hostsim::PendingMessageTypes();
-  ASSERT_EQ(types.size(), 2u);
-  EXPECT_NE(types[0].find("Recorded<0>"), std::string::npos) << types[0];
-  EXPECT_EQ(hostsim::RunPendingMessages(), 2u);
-  EXPECT_EQ(hostsim::MessagesExecuted(), 2u);
-  EXPECT_EQ(g_destroyed, 2);
-  EXPECT_EQ(hostsim::PendingMessageCount(), 0u);
-}
-
-TEST_F(MessageQueue, MessagesFromSeveralThreadsRunOnTheHostThreadInOrder) {
+TEST_F(MessageQueue, MessagesFromSeveralThreadsRunOnTheHostThreadOneAtATime) {
   constexpr int kPerProducer = 300;
   std::vector<std::thread> producers;
   producers.emplace_back(Produce<0>, kPerProducer);
@@ -106,9 +89,7 @@ TEST_F(MessageQueue, MessagesFromSeveralThreadsRunOnTheHostThreadInOrder) {
   producers.emplace_back(Produce<3>, kPerProducer);
   const bool done = hostsim::RunMessagesUntil(
       [] { return hostsim::MessagesExecuted() == 4 * kPerProducer; }, 20s);
-  for (std::thread& producer : producers) {
-    producer.join();
-  }
+  for (std::thread& producer : producers) producer.join();
   ASSERT_TRUE(done);
   EXPECT_EQ(g_overlaps, 0);
   EXPECT_EQ(g_destroyed, 4 * kPerProducer);
@@ -118,32 +99,43 @@ TEST_F(MessageQueue, MessagesFromSeveralThreadsRunOnTheHostThreadInOrder) {
     EXPECT_EQ(ran.thread, std::this_thread::get_id());
     ++perProducer[ran.producer];
   }
-  for (int producer = 0; producer < 4; ++producer) {
-    EXPECT_EQ(perProducer[producer], kPerProducer);
-  }
+  EXPECT_EQ(perProducer,
+            (std::map<int, int>{
+                {0, kPerProducer}, {1, kPerProducer}, {2, kPerProducer}, {3, kPerProducer}}));
 }
 
-TEST_F(MessageQueue, RunUntilWaitsForAMessageFromAnotherThread) {
+TEST_F(MessageQueue, PendingMessagesRunInOrderOrAreDeletedUnrun) {
+  new Recorded<0>;
+  new Recorded<1>;
+  delete new Recorded<2>;  // deleted before it runs: leaves the queue
+  const std::vector<std::string> types = hostsim::PendingMessageTypes();
+  ASSERT_EQ(types.size(), 2u);
+  EXPECT_NE(types[0].find("Recorded<0>"), std::string::npos) << types[0];
+  EXPECT_EQ(hostsim::RunPendingMessages(), 2u);
+  EXPECT_EQ(g_destroyed, 3);
+  EXPECT_EQ(g_ran.at(0).producer, 0);
+  EXPECT_EQ(g_ran.at(1).producer, 1);
+  new Recorded<3>;
+  hostsim::DiscardPendingMessages();
+  EXPECT_EQ(g_destroyed, 4);
+  EXPECT_EQ(hostsim::MessagesExecuted(), 2u);
+  EXPECT_EQ(hostsim::PendingMessageCount(), 0u);
+}
+
+TEST_F(MessageQueue, RunUntilWaitsForAnotherThreadAndGivesUpAfterItsTimeout) {
   std::thread later([] {
     std::this_thread::sleep_for(50ms);
     new Recorded<9>;
   });
   EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() == 1; }, 10s));
   later.join();
-}
-
-// A condition that looks at the queue itself must not find it locked when the wait ends.
-TEST_F(MessageQueue, RunUntilAsksItsConditionWithoutHoldingTheQueue) {
-  EXPECT_FALSE(hostsim::RunMessagesUntil(
-      [] { return hostsim::PendingMessageCount() > 0 && hostsim::MessagesExecuted() > 0; },
-      30ms));
-}
-
-TEST_F(MessageQueue, RunUntilGivesUpAfterItsTimeout) {
   EXPECT_FALSE(hostsim::RunMessagesUntil([] { return false; }, 30ms));
   EXPECT_FALSE(hostsim::WaitForMessage(10ms));
   new Recorded<0>;
   EXPECT_TRUE(hostsim::WaitForMessage(10ms));
+  // A condition that looks at the queue itself must not find it locked when the wait ends.
+  EXPECT_FALSE(hostsim::RunMessagesUntil(
+      [] { return hostsim::PendingMessageCount() > 1 && hostsim::MessagesExecuted() > 1; }, 30ms));
 }
 
 TEST_F(MessageQueue, WhatLeavesExecuteIsCaughtLoggedAndCounted) {
@@ -157,29 +149,11 @@ TEST_F(MessageQueue, WhatLeavesExecuteIsCaughtLoggedAndCounted) {
   EXPECT_EQ(g_destroyed, 4);
   const std::vector<hostsim::LogRecord> records = hostsim::LogRecords();
   ASSERT_EQ(records.size(), 3u);
-  for (const hostsim::LogRecord& record : records) {
-    EXPECT_EQ(record.level, 3);
-    EXPECT_EQ(record.eventType, 5);
+  const char* expected[] = {"(42) broken thing", "plain failure", "unknown type"};
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(std::make_pair(records[i].level, records[i].eventType), std::make_pair(3, 5));
+    EXPECT_NE(records[i].text.find(expected[i]), std::string::npos) << records[i].text;
   }
-  EXPECT_NE(records[0].text.find("(42) broken thing"), std::string::npos) << records[0].text;
-  EXPECT_NE(records[1].text.find("plain failure"), std::string::npos) << records[1].text;
-  EXPECT_NE(records[2].text.find("unknown type"), std::string::npos) << records[2].text;
-}
-
-TEST_F(MessageQueue, DiscardedMessagesAreDeletedUnrun) {
-  new Recorded<0>;
-  new Recorded<1>;
-  hostsim::DiscardPendingMessages();
-  EXPECT_EQ(g_destroyed, 2);
-  EXPECT_EQ(hostsim::MessagesExecuted(), 0u);
-  EXPECT_TRUE(g_ran.empty());
-}
-
-TEST_F(MessageQueue, AMessageDeletedBeforeItRunsLeavesTheQueue) {
-  SequencedAppMsg* message = new Recorded<0>;
-  delete message;
-  EXPECT_EQ(hostsim::PendingMessageCount(), 0u);
-  EXPECT_EQ(hostsim::RunPendingMessages(), 0u);
 }
 
 TEST_F(MessageQueue, LaunchApprovalIsRecordedAndConfigurable) {

@@ -38,11 +38,6 @@ class MessageFileTest : public ::testing::Test {
   std::string MessageFile(const std::string& name) const {
     return ReadBytes(profile.messagesFolder / name).value_or("<missing>");
   }
-  void ExpectNothingStored() const {
-    EXPECT_TRUE(FilesIn(profile.messagesFolder).empty());
-    EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
-    EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
-  }
 
   HostProfile profile;
 };
@@ -75,111 +70,26 @@ TEST_F(MessageFileTest, HoldsDeclarationThenMessagesMarkupWithCrLfAndNoFinalBrea
   EXPECT_EQ(records[0].function, "CorvaneConfiguration::SaveXMF");
 }
 
-TEST_F(MessageFileTest, IndentedMessagesKeepOneCrLfPerLineBreak) {
+TEST_F(MessageFileTest, SameCheckSumOverwritesAnotherGoesBesideAndOnlyTheFirstSetIsStored) {
   Worker().ProcessResponse(
-      Answer("77", "\r\n<Messages>\r\n\t<M>a</M>\r\n\t<M>b</M>\r\n</Messages>\r\n").c_str());
-  const std::string bytes = MessageFile("77WebTSMFile.xmf");
-  EXPECT_EQ(bytes.substr(0, 39), kDeclaration);
-  EXPECT_EQ(bytes.find("\r\r"), std::string::npos);
-  ExpectOnlyCrLfLineBreaks(bytes);
-  EXPECT_NE(bytes.back(), '\n');
-}
-
-TEST_F(MessageFileTest, SameCheckSumOverwritesAndAnotherGoesBeside) {
-  Worker().ProcessResponse(Answer("1234", "<Messages><M>first</M></Messages>").c_str());
-  Worker().ProcessResponse(Answer("1234", "<Messages><M>second</M></Messages>").c_str());
+      Answer("1234", "\r\n<Messages>\r\n\t<M>first</M>\r\n</Messages>\r\n").c_str());
+  const std::string indented = MessageFile("1234WebTSMFile.xmf");
+  EXPECT_EQ(indented.find("\r\r"), std::string::npos);
+  ExpectOnlyCrLfLineBreaks(indented);
+  EXPECT_NE(indented.back(), '\n');
+  Worker().ProcessResponse(Answer("1234",
+                                  "<Messages><M>second</M></Messages><Messages><M>third</M>"
+                                  "</Messages>")
+                               .c_str());
   EXPECT_EQ(MessageFile("1234WebTSMFile.xmf").find("first"), std::string::npos);
   EXPECT_NE(MessageFile("1234WebTSMFile.xmf").find("second"), std::string::npos);
+  EXPECT_EQ(MessageFile("1234WebTSMFile.xmf").find("third"), std::string::npos);
 
   Worker().ProcessResponse(Answer("1235", "<Messages><M>third</M></Messages>").c_str());
   EXPECT_EQ(FilesIn(profile.messagesFolder),
             (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
   EXPECT_EQ(profile.RecordedCheckSum(), "1235");
   EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 3);
-}
-
-TEST_F(MessageFileTest, EmptyCheckSumNamesTheFileBySuffixAndRecordsEmptyValue) {
-  Worker().ProcessResponse(Answer("", "<Messages/>").c_str());
-  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"WebTSMFile.xmf"});
-  EXPECT_EQ(profile.RecordedCheckSum(), "");
-}
-
-TEST_F(MessageFileTest, OnlyTheFirstMessagesElementIsStored) {
-  Worker().ProcessResponse(
-      Answer("9", "<Messages><M>first</M></Messages><Messages><M>second</M></Messages>").c_str());
-  const std::string bytes = MessageFile("9WebTSMFile.xmf");
-  EXPECT_NE(bytes.find("first"), std::string::npos);
-  EXPECT_EQ(bytes.find("second"), std::string::npos);
-}
-
-TEST_F(MessageFileTest, LongCheckSumIsRecordedWhole) {
-  const std::string checksum(120, 'c');
-  Worker().ProcessResponse(Answer(checksum, "<Messages/>").c_str());
-  EXPECT_EQ(profile.RecordedCheckSum(), checksum);
-}
-
-TEST_F(MessageFileTest, WithoutIniPathTheFileIsWrittenButNothingRecordedOrLogged) {
-  hostsim::SetDataIniFileName(std::nullopt);
-  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
-  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
-  EXPECT_FALSE(corvane_test::fs::exists(profile.iniFile));
-  EXPECT_TRUE(hostsim::LogRecords().empty());
-}
-
-TEST_F(MessageFileTest, UnwritableIniGivesNoSuccessLine) {
-  hostsim::SetDataIniFileName((profile.base / "no-such-folder" / "kxdata.ini").string());
-  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
-  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
-  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
-}
-
-class RefusedCheckSumTest : public MessageFileTest,
-                            public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(RefusedCheckSumTest, WritesNothingRecordsNothingAndLogsOneRefusal) {
-  const std::set<std::string> baseBefore = FilesIn(profile.base);
-  Worker().ProcessResponse(Answer(GetParam(), "<Messages/>").c_str());
-  ExpectNothingStored();
-  EXPECT_EQ(FilesIn(profile.base), baseBefore);
-  EXPECT_TRUE(FilesIn(profile.base / "components").count("xWebTSMFile.xmf") == 0);
-  const auto records = hostsim::LogRecords();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].level, 0);
-  EXPECT_EQ(records[0].eventType, 6);
-  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (", 0), 0u) << records[0].text;
-  EXPECT_EQ(records[0].text.find_first_of("\r\n\t"), std::string::npos) << records[0].text;
-}
-
-TEST_F(MessageFileTest, RefusalLineShowsTheCheckSumShortAndOnOneLine) {
-  Worker().ProcessResponse(Answer("a/b&#10;" + std::string(500, 'z'), "<Messages/>").c_str());
-  const auto records = hostsim::LogRecords();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].text.rfind("Refused the response checksum (a/b?zzz", 0), 0u);
-  EXPECT_LT(records[0].text.size(), 200u);
-  EXPECT_NE(records[0].text.find("...): not usable in a file name"), std::string::npos);
-}
-
-INSTANTIATE_TEST_SUITE_P(Checksums, RefusedCheckSumTest,
-                         ::testing::Values("../x", "..\\x", "a\\b", "a/b", "c:d", "x?", "x*",
-                                           "&lt;x&gt;", "x|y", ".", "..", "tab&#9;x",
-                                           "cr&#13;lf&#10;", " 12", "12 ", "'12'"));
-
-TEST_F(MessageFileTest, MissingMessagesFolderWritesAndRecordsNothing) {
-  corvane_test::fs::remove_all(profile.messagesFolder);
-  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
-  EXPECT_FALSE(corvane_test::fs::exists(profile.messagesFolder));
-  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
-  EXPECT_TRUE(hostsim::LogRecords().empty());
-}
-
-TEST_F(MessageFileTest, TargetThatIsAFolderIsLeftAndNothingRecorded) {
-  corvane_test::fs::create_directories(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner");
-  Worker().ProcessResponse(Answer("1234", "<Messages/>").c_str());
-  EXPECT_TRUE(
-      corvane_test::fs::is_directory(profile.messagesFolder / "1234WebTSMFile.xmf" / "inner"));
-  EXPECT_EQ(FilesIn(profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
-  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
-  EXPECT_EQ(corvane_test::CountLogLines(corvane_test::kSavedLine), 0);
 }
 
 #ifndef _WIN32

@@ -1,6 +1,7 @@
-// Registration, unregistration and delivery of the "going to the background" notification.
+// The stand-in ui: registration, unregistration and delivery of "going to the background".
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -10,14 +11,10 @@
 namespace {
 
 class Handler final : public CNotify<CNotifyKXGoingBackground> {
-public:
-  Handler() = default;
-  ~Handler() override = default;
+ public:
   void OnNotify(const CNotifyKXGoingBackground&) override {
     ++calls;
-    if (toRemove != nullptr) {
-      toRemove->reset();
-    }
+    if (toRemove != nullptr) toRemove->reset();
   }
   int calls = 0;
   std::unique_ptr<Handler>* toRemove = nullptr;
@@ -25,27 +22,21 @@ public:
 
 constexpr int kKind = CNotifyKXGoingBackground::kKind;
 
-TEST(Notifications, HandlersAreRegisteredForTheirLifetime) {
+TEST(Notifications, HandlersAreCalledForTheirLifetimeButNotOnceRemovedDuringDelivery) {
   const std::size_t before = hostsim::RegisteredNotificationCount(kKind);
   {
-    Handler first;
-    Handler second;
+    auto first = std::make_unique<Handler>();
+    auto second = std::make_unique<Handler>();
     EXPECT_EQ(hostsim::RegisteredNotificationCount(kKind), before + 2);
     hostsim::DeliverGoingBackground();
-    EXPECT_EQ(first.calls, 1);
-    EXPECT_EQ(second.calls, 1);
+    EXPECT_EQ(second->calls, 1);
+    first->toRemove = &second;
+    hostsim::DeliverGoingBackground();
+    EXPECT_EQ(first->calls, 2);
+    EXPECT_EQ(second, nullptr);
   }
   EXPECT_EQ(hostsim::RegisteredNotificationCount(kKind), before);
   hostsim::DeliverGoingBackground();  // nobody left to call
-}
-
-TEST(Notifications, AHandlerRemovedDuringDeliveryIsNotCalled) {
-  auto first = std::make_unique<Handler>();
-  auto second = std::make_unique<Handler>();
-  first->toRemove = &second;
-  hostsim::DeliverGoingBackground();
-  EXPECT_EQ(first->calls, 1);
-  EXPECT_EQ(second, nullptr);
 }
 
 TEST(Notifications, RegistrationFromManyThreadsIsConsistent) {
@@ -53,14 +44,10 @@ TEST(Notifications, RegistrationFromManyThreadsIsConsistent) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([] {
-      for (int i = 0; i < 200; ++i) {
-        Handler handler;
-      }
+      for (int i = 0; i < 200; ++i) Handler handler;
     });
   }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
+  for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(hostsim::RegisteredNotificationCount(kKind), before);
 }
 

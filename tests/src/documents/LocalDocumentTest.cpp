@@ -1,0 +1,153 @@
+// Loading the placement configuration folder's files into DOM documents.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "HostProfile.h"
+
+#ifndef _WIN32
+#include "platform/linux/PlatformTestSupport.h"
+#endif
+
+namespace {
+
+using corvane_test::HostProfile;
+using corvane_test::Worker;
+
+std::string RootName(IXMLDOMDocument2* document) {
+  IXMLDOMElementPtr root;
+  EXPECT_EQ(document->get_documentElement(&root), S_OK);
+  if (!root) {
+    return {};
+  }
+  ATL::CComBSTR name;
+  EXPECT_EQ(root->get_nodeName(&name), S_OK);
+  return std::string(
+      static_cast<const char*>(Util::TString(static_cast<const WCHAR*>(name.m_str))));
+}
+
+class LocalDocumentTest : public ::testing::Test {
+ protected:
+  HostProfile profile;
+};
+
+// A missing file asks neither the DOM factory nor COM and logs nothing; every load that reads
+// its file initialises COM once more, so that the returned document stays usable.
+TEST_F(LocalDocumentTest, EachLoadGivesAnIndependentDocumentOrNothing) {
+#ifndef _WIN32
+  const int comBefore = PlatformComInitCount();
+#endif
+  const unsigned created = hostsim::DomDocumentsCreated();
+  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(hostsim::DomDocumentsCreated(), created);
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+
+  profile.WritePlacementConfiguration("<TSMConfiguration><A/></TSMConfiguration>");
+  const IXMLDOMDocument2Ptr first = Worker().LoadLocalDocument("TSMCnfg.XML");
+  const IXMLDOMDocument2Ptr second = Worker().LoadLocalDocument("TSMCnfg.XML");
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first.GetInterfacePtr(), second.GetInterfacePtr());
+  EXPECT_EQ(RootName(first), "TSMConfiguration");
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+#ifndef _WIN32
+  EXPECT_EQ(PlatformComInitCount(), comBefore + 2);
+  profile.WritePlacementConfiguration("<broken");
+  EXPECT_FALSE(Worker().LoadLocalDocument("TSMCnfg.XML"));
+  EXPECT_EQ(PlatformComInitCount(), comBefore + 3);
+#endif
+
+  const std::string nested = std::string("sub") + platform::kPathSeparator + "other.xml";
+  corvane_test::fs::create_directories(profile.placementFolder / "sub");
+  profile.WritePlacementConfiguration("<Nested/>", nested);
+  EXPECT_EQ(RootName(Worker().LoadLocalDocument(nested.c_str())), "Nested");
+}
+
+struct MalformedCase {
+  const char* name;
+  const char* content;
+  int expectedLine;  // as a full parser reports it, -1 for any; Wine's MSXML reports 0
+};
+
+class MalformedFileTest : public LocalDocumentTest,
+                          public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedFileTest, GivesNoDocumentAndOneParseErrorLine) {
+  profile.WritePlacementConfiguration(GetParam().content);
+  const IXMLDOMDocument2Ptr document = Worker().LoadLocalDocument("TSMCnfg.XML");
+  EXPECT_FALSE(document);
+  const std::vector<hostsim::LogRecord> records = hostsim::LogRecords();
+  ASSERT_EQ(records.size(), 1u);
+  const std::string& text = records[0].text;
+  EXPECT_EQ(std::tie(records[0].level, records[0].eventType, records[0].file, records[0].function),
+            std::make_tuple(
+                3, 5, std::string("Features\\MarketingSupport\\Corvane\\src\\corvaneconfiguration"),
+                std::string("CorvaneConfiguration::LoadIntoXML")));
+  int line = -1;
+  int position = -1;
+  ASSERT_EQ(std::sscanf(text.c_str(), "XSD parsing error in %d line, pos %d", &line, &position), 2)
+      << text;
+  EXPECT_NE(text.find(" and text is \n "), std::string::npos);
+  EXPECT_NE(text.find(" with reason "), std::string::npos);
+  EXPECT_EQ(text.back(), '\n');
+#ifdef _WIN32
+  EXPECT_EQ(line, 0);
+  EXPECT_NE(text.find("with reason error"), std::string::npos) << text;
+#else
+  if (GetParam().expectedLine >= 0) {
+    EXPECT_EQ(line, GetParam().expectedLine) << text;
+    // The text of the line the parser stopped on is in the log line.
+    std::istringstream content(GetParam().content);
+    std::string source;
+    for (int i = 0; i < line; ++i) std::getline(content, source);
+    EXPECT_NE(text.find(source), std::string::npos) << text;
+  }
+  EXPECT_GE(position, 0);
+  // A full parser names the reason, never the bare word.
+  EXPECT_EQ(text.find("with reason error\n"), std::string::npos) << text;
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MalformedFileTest,
+    ::testing::Values(
+        MalformedCase{"Empty", "", -1},
+        MalformedCase{"MismatchedTag", "<TSMConfiguration>\n  <A></B>\n</TSMConfiguration>", 2},
+        MalformedCase{"UnclosedRoot", "<TSMConfiguration>\n<A/>\n", 3},
+        MalformedCase{"TextOnly", "not xml at all", 1}, MalformedCase{"TwoRoots", "<A/>\n<B/>", 2},
+        MalformedCase{"UnquotedAttribute",
+                      "<TSMConfiguration>\n<Broken attr=novalue/>\n</TSMConfiguration>", 2}),
+    [](const ::testing::TestParamInfo<MalformedCase>& testParam) { return testParam.param.name; });
+
+TEST_F(LocalDocumentTest, FactoryFailureRaisesTheHostStatusAndNoDocumentAPointerError) {
+  profile.WritePlacementConfiguration("<TSMConfiguration/>");
+  for (const HRESULT result : {REGDB_E_CLASSNOTREG, E_OUTOFMEMORY, E_FAIL}) {
+    hostsim::SetDomFactoryResult(result);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "MSXML could not CoCreateInstance HRESULT=%08X",
+                  static_cast<unsigned>(result));
+    try {
+      static_cast<void>(Worker().LoadLocalDocument("TSMCnfg.XML"));
+      ADD_FAILURE() << "no exception";
+    } catch (const Util::Exception& exception) {
+      EXPECT_EQ(exception.GetStatus().GetStatusCode(), static_cast<long>(result));
+      EXPECT_STREQ(static_cast<const char*>(exception.GetStatus().GetStatusMessage()), expected);
+    }
+  }
+  EXPECT_TRUE(hostsim::LogRecords().empty());
+
+  ATL::CComBSTR text;
+  text.Attach(SysAllocStringLen(nullptr, 0));
+  IXMLDOMDocument2Ptr none;
+  try {
+    Worker().LoadIntoXML(text, none);
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), E_POINTER);
+  }
+}
+
+}  // namespace
