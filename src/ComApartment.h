@@ -8,7 +8,7 @@
 namespace corvane {
 
 class ComApartment {
- public:
+public:
   ComApartment() : m_initialised(SUCCEEDED(CoInitialize(nullptr))) {}
   ~ComApartment() {
     if (m_initialised) {
@@ -18,7 +18,7 @@ class ComApartment {
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
 
- private:
+private:
   bool m_initialised;
 };
 

@@ -39,8 +39,8 @@ Util::TString DecimalText(std::int32_t value) {
 
 // Only the low 32 bits count, read as a signed number, whatever the host's integer width.
 std::int32_t Low32Bits(std::int64_t value) {
-  return static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) & 0xFFFFFFFFu));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) &
+                                                              0xFFFFFFFFu));
 }
 
 // Toward zero; NaN and values outside the 32-bit range give the smallest 32-bit integer.
@@ -74,6 +74,7 @@ Util::TString PreferenceValue(const char* name) {
   return PreferenceText(value);
 }
 
+
 }  // namespace
 
 Util::TString CorvaneConfiguration::GetAceVariableValueForNode(const Util::TString& name) {
@@ -86,9 +87,8 @@ Util::TString CorvaneConfiguration::GetAceVariableValueForNode(const Util::TStri
 
   AppFW::IConditionEvaluator* evaluator = corvane::FindConditionEvaluator();
   if (evaluator == nullptr) {
-    CORVANE_LOG_PROGRESS(
-        kAceVariableSite,
-        "Unable to get the evaluator. Ignoring the GetAceVariableValueForNode request");
+    CORVANE_LOG_PROGRESS(kAceVariableSite,
+                         "Unable to get the evaluator. Ignoring the GetAceVariableValueForNode request");
     CORVANE_LOG_PROGRESS(kAceVariableSite, "%s", static_cast<const char*>(name));
     return Util::TString(kInvalidVariable);
   }

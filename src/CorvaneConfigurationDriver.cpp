@@ -17,8 +17,8 @@ constexpr const char* kConnectionCondition = "Browser.IsConnectionActive";
 }  // namespace
 
 void CorvaneConfiguration::LoadURLAndSendWebRequest() {
-  const Util::LocalOps localOps(
-      Util::SourceContext(kDriverSite.file, __LINE__, kDriverSite.function, kDriverSite.signature));
+  const Util::LocalOps localOps(Util::SourceContext(kDriverSite.file, __LINE__,
+                                                    kDriverSite.function, kDriverSite.signature));
   Util::Status status = Util::Status::GetSucceeded();
   bool connectionActive = true;
 

@@ -52,8 +52,7 @@ std::string LoggableCheckSum(const char* checksum) {
 void CorvaneConfiguration::StoreMessageFile(const Util::TString& checksum, IXMLDOMNode* messages) {
   // The checksum comes from the service; it must not name a file outside the folder.
   if (!corvane::IsUsableFileNamePrefix(static_cast<const char*>(checksum))) {
-    CORVANE_LOG_PROGRESS(kStoreSite,
-                         "Refused the response checksum (%s): not usable in a file name",
+    CORVANE_LOG_PROGRESS(kStoreSite, "Refused the response checksum (%s): not usable in a file name",
                          LoggableCheckSum(checksum).c_str());
     return;
   }

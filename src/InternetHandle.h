@@ -4,7 +4,7 @@
 #include "platform/Win32Api.h"
 
 class InternetHandle {
- public:
+public:
   InternetHandle() = default;
   explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
   InternetHandle(const InternetHandle&) = delete;
@@ -22,6 +22,6 @@ class InternetHandle {
     m_handle = handle;
   }
 
- private:
+private:
   HINTERNET m_handle = nullptr;
 };

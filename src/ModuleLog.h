@@ -31,8 +31,8 @@ inline constexpr int kEventError = Util::Ops::EventError;
 // One log line: a message functor for the site and this line, called once with a printf
 // format and its arguments. A macro, so that the line is the caller's and the compiler
 // checks the format against its arguments.
-#define CORVANE_LOG(site, level, eventType, ...)                                         \
-  Util::Ops::MessageFunctor(Util::GetOps(), (level), (eventType), (site).file, __LINE__, \
+#define CORVANE_LOG(site, level, eventType, ...)                                               \
+  Util::Ops::MessageFunctor(Util::GetOps(), (level), (eventType), (site).file, __LINE__,      \
                             (site).function, (site).signature)(__VA_ARGS__)
 
 // Progress lines and WinINet failures: level 0, event type 6.

@@ -50,7 +50,7 @@ void FirstWriteToACopy(benchmark::State& state) {
 BENCHMARK(FirstWriteToACopy)->Arg(16)->Arg(50000);
 
 class Nothing final : public SequencedAppMsg {
- public:
+public:
   void Execute() override {}
 };
 

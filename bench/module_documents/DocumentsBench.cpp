@@ -48,8 +48,8 @@ void BM_BuildRequestUrl(benchmark::State& state) {
   }
   const std::string configuration =
       "<TSMConfiguration><WebTSMPlacementConfiguration url='http://127.0.0.1/tsm'>"
-      "<AceVariableList>" +
-      variables + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
+      "<AceVariableList>" + variables +
+      "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
   for (auto _ : state) {
     // Every build appends to the worker's URL; a handshake empties it first.
     state.PauseTiming();

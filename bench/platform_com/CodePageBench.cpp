@@ -10,9 +10,7 @@
 namespace {
 
 std::string SampleText(std::size_t bytes) {
-  const std::string piece =
-      "<Message id=\"1\">Gr\xC3\xBC\xC3\x9F"
-      "e \xE2\x82\xAC</Message>\n";
+  const std::string piece = "<Message id=\"1\">Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC</Message>\n";
   std::string text;
   while (text.size() < bytes) text += piece;
   return text;

@@ -10,7 +10,7 @@ namespace hostsim::detail {
 
 template <class T>
 class NoDestructor {
- public:
+public:
   template <class... Args>
   explicit NoDestructor(Args&&... args) {
     ::new (static_cast<void*>(m_storage)) T(std::forward<Args>(args)...);
@@ -20,7 +20,7 @@ class NoDestructor {
 
   T& get() { return *std::launder(reinterpret_cast<T*>(m_storage)); }
 
- private:
+private:
   alignas(T) unsigned char m_storage[sizeof(T)];
 };
 

@@ -1,8 +1,8 @@
+#include "platform/AfxInet.h"
+
 #include <algorithm>
 #include <string>
 #include <string_view>
-
-#include "platform/AfxInet.h"
 
 namespace {
 
@@ -30,9 +30,7 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) {
-      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;

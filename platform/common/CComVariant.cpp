@@ -5,8 +5,7 @@ namespace ATL {
 
 CComVariant::CComVariant() noexcept : tagVARIANT() { vt = VT_EMPTY; }
 
-CComVariant::CComVariant(const CComVariant& source)
-    : CComVariant(static_cast<const VARIANT&>(source)) {}
+CComVariant::CComVariant(const CComVariant& source) : CComVariant(static_cast<const VARIANT&>(source)) {}
 
 CComVariant::CComVariant(const VARIANT& source) : CComVariant() { *this = source; }
 

@@ -12,6 +12,5 @@ CStringA CStringA::Mid(int first, int count) const {
   const int start = std::clamp(first, 0, GetLength());
   const int available = GetLength() - start;
   const int taken = count < 0 ? available : std::min(count, available);
-  return CStringA(
-      m_text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(taken)).c_str());
+  return CStringA(m_text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(taken)).c_str());
 }

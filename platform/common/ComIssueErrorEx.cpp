@@ -6,8 +6,8 @@ void WINAPI _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID riid) {
   IErrorInfo* errorInfo = nullptr;
   if (object != nullptr) {
     ISupportErrorInfoPtr support;
-    if (SUCCEEDED(
-            object->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) &&
+    if (SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                         reinterpret_cast<void**>(&support))) &&
         support && support->InterfaceSupportsErrorInfo(riid) == S_OK &&
         GetErrorInfo(0, &errorInfo) != S_OK) {
       errorInfo = nullptr;

@@ -2,9 +2,8 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
-
-#include "platform/MsXmlSupport.h"
+#  include <windows.h>
+#  include "platform/MsXmlSupport.h"
 #else
-#include "platform/ComSupport.h"
+#  include "platform/ComSupport.h"
 #endif

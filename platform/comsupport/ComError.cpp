@@ -12,32 +12,19 @@ constexpr HRESULT kWCodeLast = static_cast<HRESULT>(0x8004FFFFu);
 
 const char* KnownMessage(HRESULT hr) {
   switch (static_cast<std::uint32_t>(hr)) {
-    case 0x00000000u:
-      return "The operation completed successfully.";
-    case 0x80004001u:
-      return "Not implemented";
-    case 0x80004002u:
-      return "No such interface supported";
-    case 0x80004003u:
-      return "Invalid pointer";
-    case 0x80004004u:
-      return "Operation aborted";
-    case 0x80004005u:
-      return "Unspecified error";
-    case 0x8000FFFFu:
-      return "Catastrophic failure";
-    case 0x80070005u:
-      return "Access is denied.";
-    case 0x8007000Eu:
-      return "Not enough memory resources are available to complete this operation.";
-    case 0x80070057u:
-      return "The parameter is incorrect.";
-    case 0x800401F0u:
-      return "CoInitialize has not been called.";
-    case 0x80040154u:
-      return "Class not registered";
-    default:
-      return nullptr;
+    case 0x00000000u: return "The operation completed successfully.";
+    case 0x80004001u: return "Not implemented";
+    case 0x80004002u: return "No such interface supported";
+    case 0x80004003u: return "Invalid pointer";
+    case 0x80004004u: return "Operation aborted";
+    case 0x80004005u: return "Unspecified error";
+    case 0x8000FFFFu: return "Catastrophic failure";
+    case 0x80070005u: return "Access is denied.";
+    case 0x8007000Eu: return "Not enough memory resources are available to complete this operation.";
+    case 0x80070057u: return "The parameter is incorrect.";
+    case 0x800401F0u: return "CoInitialize has not been called.";
+    case 0x80040154u: return "Class not registered";
+    default: return nullptr;
   }
 }
 

@@ -15,8 +15,7 @@ _variant_t::_variant_t(const VARIANT& source) : tagVARIANT() {
   Check(VariantCopy(this, &source));
 }
 
-_variant_t::_variant_t(const _variant_t& source)
-    : _variant_t(static_cast<const VARIANT&>(source)) {}
+_variant_t::_variant_t(const _variant_t& source) : _variant_t(static_cast<const VARIANT&>(source)) {}
 
 _variant_t::_variant_t(VARIANT& source, bool copy) : tagVARIANT() {
   VariantInit(this);

@@ -28,7 +28,7 @@ struct EmptyBlock {
 };
 constinit EmptyBlock g_emptyBlock{
     BlockHeader{1, TString::kFlagAllocated | TString::kFlagStatic, TString::kOverhead, 0, 1,
-                kEmptyBlockSize, TString::kGuard, 0},
+           kEmptyBlockSize, TString::kGuard, 0},
     {'\0', '\0'},
     {0xFD, 0xFD, 0xFD, 0xFD}};
 

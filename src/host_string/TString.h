@@ -14,15 +14,15 @@
 namespace Util {
 
 class TString {
- public:
+public:
   // Block header; the string's pointer points just past it, at the characters.
   struct BlockHeader {
     std::uint16_t refCount;
     std::uint8_t flags;
-    std::uint8_t overhead;  // bytes outside the character area: 36
+    std::uint8_t overhead;   // bytes outside the character area: 36
     std::uint32_t reserved;
-    std::uint64_t length;     // characters including the NUL; 0 and 1 both mean empty
-    std::uint64_t allocSize;  // the whole block in bytes
+    std::uint64_t length;    // characters including the NUL; 0 and 1 both mean empty
+    std::uint64_t allocSize; // the whole block in bytes
     std::uint32_t leadGuard;
     std::uint32_t reserved2;
   };
@@ -36,8 +36,8 @@ class TString {
   static constexpr std::uint32_t kFreshHeaderWord = 0x24010001u;
 
   TString();
-  TString(const char* text);   // NOLINT(google-explicit-constructor): the host's implicit form
-  TString(const WCHAR* text);  // NOLINT(google-explicit-constructor)
+  TString(const char* text);  // NOLINT(google-explicit-constructor): the host's implicit form
+  TString(const WCHAR* text); // NOLINT(google-explicit-constructor)
   TString(const TString& other);
   ~TString();
 
@@ -61,7 +61,7 @@ class TString {
   // The module's shared empty string block.
   static const BlockHeader* SharedEmptyHeader();
 
- private:
+private:
   void PrepareWrite(bool discard, std::size_t needed);
 
   char* m_chars;

@@ -6,14 +6,14 @@
 #include "host/KXUtilities.h"
 
 class AppMsg {
- public:
+public:
   AppMsg();
   AppMsg(const AppMsg&) = delete;
   AppMsg& operator=(const AppMsg&) = delete;
   virtual ~AppMsg();
   virtual void Execute() = 0;
 
- private:
+private:
   std::uint64_t m_hostSequenceNumber;  // the host's; the module neither sets nor reads it
 };
 
@@ -21,7 +21,7 @@ class AppMsg {
 // Execute() on its own thread, one message at a time, then deletes the message through its
 // virtual destructor.
 class SequencedAppMsg : public AppMsg {
- public:
+public:
   SequencedAppMsg();
   ~SequencedAppMsg() override;
 };
@@ -30,11 +30,11 @@ enum ProgramFeature : int { ProgramFeatureWebTsm = 1077 };
 enum UserAction : int { UserActionNone = 0 };
 
 class ApproveLaunchFeature {
- public:
+public:
   ApproveLaunchFeature(ProgramFeature feature, UserAction action, bool interactive);
   Util::Status ApproveAll() const;
 
- private:
+private:
   ProgramFeature m_feature;
   UserAction m_action;
   bool m_interactive;

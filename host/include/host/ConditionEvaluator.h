@@ -7,7 +7,7 @@
 namespace AppFW {
 
 class IConditionEvaluator : public Util::Object {
- public:
+public:
   ~IConditionEvaluator() override;
   virtual Util::Status EvaluateCondition(const char* name, bool& result) = 0;
   virtual Util::Status GetVariableValue(const char* name, Util::Variant& value) = 0;

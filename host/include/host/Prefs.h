@@ -4,14 +4,14 @@
 #include "platform/Win32Api.h"
 
 class CPersistentAggregateValueManager {
- public:
+public:
   virtual ~CPersistentAggregateValueManager();
   // Fills value with the preference's value; the module ignores the result.
   virtual HRESULT GetAggregateValue(const char* name, VARIANT* value) = 0;
 };
 
 class CUser {
- public:
+public:
   virtual ~CUser();
   virtual CPersistentAggregateValueManager* GetUsersAVM() = 0;
 };

@@ -2,11 +2,11 @@
 #pragma once
 
 class CNotificationBase {
- protected:
+protected:
   explicit CNotificationBase(int kind);  // registers the object for notifications of kind
   virtual ~CNotificationBase();          // unregisters it
 
- public:
+public:
   CNotificationBase(const CNotificationBase&) = delete;
   CNotificationBase& operator=(const CNotificationBase&) = delete;
 
@@ -15,7 +15,7 @@ class CNotificationBase {
 
   int Kind() const { return m_kind; }
 
- private:
+private:
   int m_kind;
 };
 
@@ -26,13 +26,13 @@ struct CNotifyKXGoingBackground {
 
 template <class Notification>
 class CNotify : public CNotificationBase {
- public:
+public:
   void NotifyPasser(CNotificationBase* /*sender*/, const void* data) override {
     OnNotify(*static_cast<const Notification*>(data));
   }
   virtual void OnNotify(const Notification& notification) = 0;
 
- protected:
+protected:
   CNotify() : CNotificationBase(Notification::kKind) {}
   ~CNotify() override = default;
 };

@@ -3,13 +3,13 @@
 #pragma once
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#include <wininet.h>
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#  include <wininet.h>
 #else
-#include "platform/linux/WinInet.h"
+#  include "platform/linux/WinInet.h"
 #endif
 
 #include "platform/AtlMfc.h"

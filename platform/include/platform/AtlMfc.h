@@ -7,11 +7,11 @@
 #pragma once
 
 #ifdef _WIN32
-#include <oleauto.h>
-#include <windows.h>
+#  include <windows.h>
+#  include <oleauto.h>
 #else
-#include "platform/linux/CodePage.h"
-#include "platform/linux/OleAuto.h"
+#  include "platform/linux/CodePage.h"
+#  include "platform/linux/OleAuto.h"
 #endif
 
 #include <memory>
@@ -94,9 +94,7 @@ class CStringA {
     return *this;
   }
   friend bool operator==(const CStringA& a, const CStringA& b) { return a.m_text == b.m_text; }
-  friend bool operator==(const CStringA& a, LPCSTR b) {
-    return a.m_text == (b != nullptr ? b : "");
-  }
+  friend bool operator==(const CStringA& a, LPCSTR b) { return a.m_text == (b != nullptr ? b : ""); }
 
   LPCSTR GetString() const noexcept { return m_text.c_str(); }
   operator LPCSTR() const noexcept { return m_text.c_str(); }
@@ -163,8 +161,8 @@ class CComVariant : public tagVARIANT {
   CComVariant(bool value) noexcept;
   // Any integer but bool becomes VT_I4.
   template <class Integer>
-  requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>) CComVariant(Integer value)
-  noexcept : tagVARIANT() {
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
+  CComVariant(Integer value) noexcept : tagVARIANT() {
     vt = VT_I4;
     lVal = static_cast<LONG>(value);
   }

@@ -10,11 +10,11 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <oleauto.h>
-#include <windows.h>
+#  include <windows.h>
+#  include <oleauto.h>
 #else
-#include "platform/linux/CodePage.h"
-#include "platform/linux/OleAuto.h"
+#  include "platform/linux/CodePage.h"
+#  include "platform/linux/OleAuto.h"
 #endif
 
 class _bstr_t;

@@ -6,26 +6,25 @@
 #pragma once
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <ole2.h>
-#include <oleauto.h>
-#include <windows.h>
-#include <wininet.h>
-
-#include "platform/MsXmlSupport.h"
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#  include <ole2.h>
+#  include <oleauto.h>
+#  include <wininet.h>
+#  include "platform/MsXmlSupport.h"
 #else
-#include "platform/ComSupport.h"
-#include "platform/MsXmlSupport.h"
-#include "platform/linux/CodePage.h"
-#include "platform/linux/FileApi.h"
-#include "platform/linux/MsXml.h"
-#include "platform/linux/OleAuto.h"
-#include "platform/linux/WinInet.h"
-#include "platform/linux/WinTypes.h"
+#  include "platform/linux/WinTypes.h"
+#  include "platform/linux/CodePage.h"
+#  include "platform/linux/OleAuto.h"
+#  include "platform/ComSupport.h"
+#  include "platform/linux/MsXml.h"
+#  include "platform/linux/WinInet.h"
+#  include "platform/linux/FileApi.h"
+#  include "platform/MsXmlSupport.h"
 #endif
 
-#include "platform/AfxInet.h"
 #include "platform/AtlMfc.h"
+#include "platform/AfxInet.h"
 #include "platform/PathSeparator.h"

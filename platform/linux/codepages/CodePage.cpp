@@ -6,8 +6,8 @@
 namespace {
 using namespace platform::codepage;
 
-constexpr DWORD kMultiByteFlags =
-    MB_PRECOMPOSED | 0x2u /*MB_COMPOSITE*/ | 0x4u /*MB_USEGLYPHCHARS*/ | MB_ERR_INVALID_CHARS;
+constexpr DWORD kMultiByteFlags = MB_PRECOMPOSED | 0x2u /*MB_COMPOSITE*/ |
+                                  0x4u /*MB_USEGLYPHCHARS*/ | MB_ERR_INVALID_CHARS;
 constexpr DWORD kWideCharFlags = WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS | 0x10u /*DISCARDNS*/ |
                                  0x20u /*SEPCHARS*/ | 0x40u /*DEFAULTCHAR*/;
 
@@ -39,8 +39,8 @@ std::size_t MeasureWide(const void* text) {
 }
 
 bool BadLengths(const void* in, int inCount, const void* out, int outCount) {
-  return in == nullptr || inCount == 0 || outCount < 0 || (outCount > 0 && out == nullptr) ||
-         (outCount > 0 && in == out);
+  return in == nullptr || inCount == 0 || outCount < 0 ||
+         (outCount > 0 && out == nullptr) || (outCount > 0 && in == out);
 }
 
 }  // namespace
@@ -92,8 +92,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, 
   std::string converted(input.size(), '\0');
   std::transform(input.begin(), input.end(), converted.begin(), [&](char16_t c) {
     const std::int32_t byte = table->ToByte(c);
-    if (byte != SingleByteTable::kUnmapped)
-      return static_cast<char>(static_cast<unsigned char>(byte));
+    if (byte != SingleByteTable::kUnmapped) return static_cast<char>(static_cast<unsigned char>(byte));
     usedDefault = true;
     return fallback;
   });

@@ -34,9 +34,7 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
-  auto put = [&out](char32_t v) {
-    out.push_back(static_cast<char>(static_cast<unsigned char>(v)));
-  };
+  auto put = [&out](char32_t v) { out.push_back(static_cast<char>(static_cast<unsigned char>(v))); };
   if (cp < 0x80) {
     put(cp);
   } else if (cp < 0x800) {

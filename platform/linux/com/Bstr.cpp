@@ -29,9 +29,7 @@ BSTR AllocateBytes(const void* source, std::size_t byteLength) {
   return static_cast<BSTR>(static_cast<void*>(characters));
 }
 
-unsigned char* BlockOf(BSTR text) {
-  return static_cast<unsigned char*>(static_cast<void*>(text)) - kPrefix;
-}
+unsigned char* BlockOf(BSTR text) { return static_cast<unsigned char*>(static_cast<void*>(text)) - kPrefix; }
 
 }  // namespace
 
@@ -45,9 +43,7 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   return AllocateBytes(text, std::size_t{length} * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(LPCSTR bytes, UINT byteLength) {
-  return AllocateBytes(bytes, byteLength);
-}
+BSTR SysAllocStringByteLen(LPCSTR bytes, UINT byteLength) { return AllocateBytes(bytes, byteLength); }
 
 INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT length) {
   if (target == nullptr) return FALSE;
@@ -78,4 +74,6 @@ UINT SysStringByteLen(BSTR text) {
   return length;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / static_cast<UINT>(sizeof(OLECHAR)); }
+UINT SysStringLen(BSTR text) {
+  return SysStringByteLen(text) / static_cast<UINT>(sizeof(OLECHAR));
+}

@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr DWORD kKnownFlags =
-    COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE | COINIT_SPEED_OVER_MEMORY;
+constexpr DWORD kKnownFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE |
+                              COINIT_SPEED_OVER_MEMORY;
 
 struct ThreadCom {
   int count = 0;

@@ -5,26 +5,9 @@ namespace {
 bool IsKnownType(VARTYPE type) {
   if ((type & VT_BYREF) != 0) return true;
   switch (type) {
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_ERROR:
-    case VT_BOOL:
-    case VT_UNKNOWN:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
+    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
+    case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN:
+    case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT:
     case VT_UINT:
       return true;
     default:
@@ -57,9 +40,8 @@ HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source) {
   if (FAILED(cleared)) return cleared;
   VARIANT copy = *source;
   if (copy.vt == VT_BSTR && copy.bstrVal != nullptr) {
-    copy.bstrVal =
-        SysAllocStringByteLen(static_cast<const char*>(static_cast<const void*>(source->bstrVal)),
-                              SysStringByteLen(source->bstrVal));
+    copy.bstrVal = SysAllocStringByteLen(static_cast<const char*>(static_cast<const void*>(source->bstrVal)),
+                                         SysStringByteLen(source->bstrVal));
     if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
   } else if ((copy.vt == VT_UNKNOWN || copy.vt == VT_DISPATCH) && copy.punkVal != nullptr) {
     copy.punkVal->AddRef();

@@ -19,45 +19,19 @@ std::string FormatDouble(double value) {
 // The text of a scalar variant, or false when the type has none.
 bool ScalarText(const VARIANT& source, USHORT flags, std::string& text) {
   switch (source.vt) {
-    case VT_EMPTY:
-      text.clear();
-      return true;
-    case VT_I1:
-      text = std::to_string(static_cast<int>(source.cVal));
-      return true;
-    case VT_UI1:
-      text = std::to_string(source.bVal);
-      return true;
-    case VT_I2:
-      text = std::to_string(source.iVal);
-      return true;
-    case VT_UI2:
-      text = std::to_string(source.uiVal);
-      return true;
-    case VT_I4:
-      text = std::to_string(source.lVal);
-      return true;
-    case VT_UI4:
-      text = std::to_string(source.ulVal);
-      return true;
-    case VT_INT:
-      text = std::to_string(source.intVal);
-      return true;
-    case VT_UINT:
-      text = std::to_string(source.uintVal);
-      return true;
-    case VT_I8:
-      text = std::to_string(source.llVal);
-      return true;
-    case VT_UI8:
-      text = std::to_string(source.ullVal);
-      return true;
-    case VT_R4:
-      text = FormatDouble(static_cast<double>(source.fltVal));
-      return true;
-    case VT_R8:
-      text = FormatDouble(source.dblVal);
-      return true;
+    case VT_EMPTY: text.clear(); return true;
+    case VT_I1: text = std::to_string(static_cast<int>(source.cVal)); return true;
+    case VT_UI1: text = std::to_string(source.bVal); return true;
+    case VT_I2: text = std::to_string(source.iVal); return true;
+    case VT_UI2: text = std::to_string(source.uiVal); return true;
+    case VT_I4: text = std::to_string(source.lVal); return true;
+    case VT_UI4: text = std::to_string(source.ulVal); return true;
+    case VT_INT: text = std::to_string(source.intVal); return true;
+    case VT_UINT: text = std::to_string(source.uintVal); return true;
+    case VT_I8: text = std::to_string(source.llVal); return true;
+    case VT_UI8: text = std::to_string(source.ullVal); return true;
+    case VT_R4: text = FormatDouble(static_cast<double>(source.fltVal)); return true;
+    case VT_R8: text = FormatDouble(source.dblVal); return true;
     case VT_BOOL:
       if ((flags & VARIANT_ALPHABOOL) != 0) {
         text = source.boolVal != VARIANT_FALSE ? "True" : "False";

@@ -13,7 +13,7 @@ namespace msxml {
 // deletes itself when its last reference goes.
 template <class Interface>
 class ComObject : public Interface {
- public:
+public:
   ComObject() = default;
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
@@ -26,7 +26,7 @@ class ComObject : public Interface {
     return left;
   }
 
- protected:
+protected:
   virtual ~ComObject() = default;
 
   // QueryInterface for an object that answers to IUnknown and to each of iids, all of
@@ -42,7 +42,7 @@ class ComObject : public Interface {
     return S_OK;
   }
 
- private:
+private:
   std::atomic<ULONG> m_references{1};
 };
 

@@ -12,7 +12,7 @@ constexpr std::u16string_view kSelectionNamespaces = u"SelectionNamespaces";
 constexpr std::u16string_view kXPath = u"XPath";
 
 class DomDocument final : public NodeMethods<IXMLDOMDocument2> {
- public:
+public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     return Query(riid, object, {&IID_IXMLDOMNode, &IID_IXMLDOMDocument, &IXMLDOMDocument2::iid});
   }
@@ -108,7 +108,7 @@ class DomDocument final : public NodeMethods<IXMLDOMDocument2> {
     return S_OK;
   }
 
- private:
+private:
   NodeRef Target() const override {
     return {m_tree, reinterpret_cast<xmlNode*>(m_tree->doc.get())};
   }

@@ -6,7 +6,7 @@ namespace msxml {
 namespace {
 
 class DomNode final : public NodeMethods<IXMLDOMElement> {
- public:
+public:
   DomNode(NodeRef node, std::shared_ptr<const NamespaceBindings> namespaces)
       : m_node(std::move(node)), m_namespaces(std::move(namespaces)) {}
 
@@ -22,7 +22,7 @@ class DomNode final : public NodeMethods<IXMLDOMElement> {
     return get_nodeName(tagName);
   }
 
- private:
+private:
   NodeRef Target() const override { return m_node; }
   std::shared_ptr<const NamespaceBindings> Namespaces() const override { return m_namespaces; }
 

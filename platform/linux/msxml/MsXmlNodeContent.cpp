@@ -48,24 +48,15 @@ void AppendDescendantText(const xmlNode* parent, std::u16string& out) {
 
 DOMNodeType NodeTypeOf(const xmlNode* node) {
   switch (node->type) {
-    case XML_ELEMENT_NODE:
-      return NODE_ELEMENT;
-    case XML_ATTRIBUTE_NODE:
-      return NODE_ATTRIBUTE;
-    case XML_TEXT_NODE:
-      return NODE_TEXT;
-    case XML_CDATA_SECTION_NODE:
-      return NODE_CDATA_SECTION;
-    case XML_ENTITY_REF_NODE:
-      return NODE_ENTITY_REFERENCE;
-    case XML_PI_NODE:
-      return NODE_PROCESSING_INSTRUCTION;
-    case XML_COMMENT_NODE:
-      return NODE_COMMENT;
-    case XML_DOCUMENT_NODE:
-      return NODE_DOCUMENT;
-    default:
-      return NODE_INVALID;
+    case XML_ELEMENT_NODE: return NODE_ELEMENT;
+    case XML_ATTRIBUTE_NODE: return NODE_ATTRIBUTE;
+    case XML_TEXT_NODE: return NODE_TEXT;
+    case XML_CDATA_SECTION_NODE: return NODE_CDATA_SECTION;
+    case XML_ENTITY_REF_NODE: return NODE_ENTITY_REFERENCE;
+    case XML_PI_NODE: return NODE_PROCESSING_INSTRUCTION;
+    case XML_COMMENT_NODE: return NODE_COMMENT;
+    case XML_DOCUMENT_NODE: return NODE_DOCUMENT;
+    default: return NODE_INVALID;
   }
 }
 
@@ -80,18 +71,12 @@ std::u16string NodeName(const xmlNode* node) {
       return name + Utf16FromXmlChars(node->name);
     }
     case XML_PI_NODE:
-    case XML_ENTITY_REF_NODE:
-      return Utf16FromXmlChars(node->name);
-    case XML_TEXT_NODE:
-      return u"#text";
-    case XML_CDATA_SECTION_NODE:
-      return u"#cdata-section";
-    case XML_COMMENT_NODE:
-      return u"#comment";
-    case XML_DOCUMENT_NODE:
-      return u"#document";
-    default:
-      return {};
+    case XML_ENTITY_REF_NODE: return Utf16FromXmlChars(node->name);
+    case XML_TEXT_NODE: return u"#text";
+    case XML_CDATA_SECTION_NODE: return u"#cdata-section";
+    case XML_COMMENT_NODE: return u"#comment";
+    case XML_DOCUMENT_NODE: return u"#document";
+    default: return {};
   }
 }
 

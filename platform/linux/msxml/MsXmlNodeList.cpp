@@ -6,7 +6,7 @@ namespace msxml {
 namespace {
 
 class DomNodeList final : public ComObject<IXMLDOMNodeList> {
- public:
+public:
   DomNodeList(TreePtr tree, std::vector<xmlNode*> nodes,
               std::shared_ptr<const NamespaceBindings> namespaces)
       : m_tree(std::move(tree)), m_nodes(std::move(nodes)), m_namespaces(std::move(namespaces)) {}
@@ -43,7 +43,7 @@ class DomNodeList final : public ComObject<IXMLDOMNodeList> {
     return S_OK;
   }
 
- private:
+private:
   HRESULT Hand(xmlNode* node, IXMLDOMNode** out) {
     return Guarded([&] {
       *out = NewNode({m_tree, node}, m_namespaces);

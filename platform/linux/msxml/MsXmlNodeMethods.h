@@ -9,7 +9,7 @@ namespace msxml {
 
 template <class Interface>
 class NodeMethods : public ComObject<Interface> {
- public:
+public:
   HRESULT STDMETHODCALLTYPE get_nodeName(BSTR* name) override {
     return Guarded([&] { return ReturnBstr(NodeName(Target().node), name); });
   }
@@ -53,11 +53,11 @@ class NodeMethods : public ComObject<Interface> {
     });
   }
 
- protected:
+protected:
   virtual NodeRef Target() const = 0;
   virtual std::shared_ptr<const NamespaceBindings> Namespaces() const = 0;
 
- private:
+private:
   HRESULT Select(BSTR queryString, std::vector<xmlNode*>& nodes) const {
     return SelectNodes(Target(), ViewOf(queryString), *Namespaces(), nodes);
   }

@@ -100,8 +100,8 @@ ParseFailure FailureFrom(const ParseReport& report, std::u16string_view text) {
     failure.reason = u"XML document must have a top level element.";
   } else {
     failure.errorCode = kOtherParseError;
-    failure.reason =
-        report.message.empty() ? u"The document is not well-formed." : Trimmed(report.message);
+    failure.reason = report.message.empty() ? u"The document is not well-formed."
+                                            : Trimmed(report.message);
   }
   // MSXML's reasons are sentences that end with a line break.
   failure.reason += u"\r\n";

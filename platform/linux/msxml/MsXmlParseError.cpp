@@ -7,7 +7,7 @@ namespace msxml {
 namespace {
 
 class DomParseError final : public ComObject<IXMLDOMParseError> {
- public:
+public:
   explicit DomParseError(std::optional<ParseFailure> failure) : m_failure(std::move(failure)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -47,7 +47,7 @@ class DomParseError final : public ComObject<IXMLDOMParseError> {
     return Number(&ParseFailure::filepos, filePosition);
   }
 
- private:
+private:
   // After a successful load every number is 0.
   HRESULT Number(LONG ParseFailure::*field, LONG* out) const {
     if (out == nullptr) return E_INVALIDARG;

@@ -76,8 +76,8 @@ std::optional<NamespaceBindings> ParseSelectionNamespaces(std::u16string_view de
   for (const xmlNs* ns = root->nsDef; ns != nullptr; ns = ns->next) {
     // A default namespace has no use in XPath 1.0, where un-prefixed names are in no namespace.
     if (ns->prefix == nullptr) continue;
-    bindings.push_back(
-        {reinterpret_cast<const char*>(ns->prefix), reinterpret_cast<const char*>(ns->href)});
+    bindings.push_back({reinterpret_cast<const char*>(ns->prefix),
+                        reinterpret_cast<const char*>(ns->href)});
   }
   return bindings;
 }

@@ -45,41 +45,24 @@ std::vector<const xmlNs*> InheritedNamespaces(const xmlNode* top) {
 }
 
 class Writer {
- public:
+public:
   std::u16string Take() { return std::move(m_out); }
 
   void Node(const xmlNode* node, int depth) {
     switch (node->type) {
-      case XML_ELEMENT_NODE:
-        Element(node, depth);
-        break;
-      case XML_ATTRIBUTE_NODE:
-        Attribute(node);
-        break;
-      case XML_TEXT_NODE:
-        Escaped(Utf16FromXmlChars(node->content), false);
-        break;
-      case XML_CDATA_SECTION_NODE:
-        Wrapped(u"<![CDATA[", node->content, u"]]>");
-        break;
-      case XML_COMMENT_NODE:
-        Wrapped(u"<!--", node->content, u"-->");
-        break;
-      case XML_ENTITY_REF_NODE:
-        Wrapped(u"&", node->name, u";");
-        break;
-      case XML_PI_NODE:
-        ProcessingInstruction(node);
-        break;
-      case XML_DOCUMENT_NODE:
-        Document(node);
-        break;
-      default:
-        break;
+      case XML_ELEMENT_NODE: Element(node, depth); break;
+      case XML_ATTRIBUTE_NODE: Attribute(node); break;
+      case XML_TEXT_NODE: Escaped(Utf16FromXmlChars(node->content), false); break;
+      case XML_CDATA_SECTION_NODE: Wrapped(u"<![CDATA[", node->content, u"]]>"); break;
+      case XML_COMMENT_NODE: Wrapped(u"<!--", node->content, u"-->"); break;
+      case XML_ENTITY_REF_NODE: Wrapped(u"&", node->name, u";"); break;
+      case XML_PI_NODE: ProcessingInstruction(node); break;
+      case XML_DOCUMENT_NODE: Document(node); break;
+      default: break;
     }
   }
 
- private:
+private:
   void Element(const xmlNode* element, int depth) {
     m_out += u'<';
     m_out += NodeName(element);
@@ -168,30 +151,14 @@ class Writer {
   void Escaped(std::u16string_view text, bool inAttribute) {
     for (const char16_t c : text) {
       switch (c) {
-        case u'&':
-          m_out += u"&amp;";
-          break;
-        case u'<':
-          m_out += u"&lt;";
-          break;
-        case u'>':
-          m_out += u"&gt;";
-          break;
-        case u'\r':
-          m_out += u"&#xD;";
-          break;
-        case u'"':
-          m_out += inAttribute ? u"&quot;" : u"\"";
-          break;
-        case u'\n':
-          m_out += inAttribute ? u"&#xA;" : u"\r\n";
-          break;
-        case u'\t':
-          m_out += inAttribute ? u"&#x9;" : u"\t";
-          break;
-        default:
-          m_out += c;
-          break;
+        case u'&': m_out += u"&amp;"; break;
+        case u'<': m_out += u"&lt;"; break;
+        case u'>': m_out += u"&gt;"; break;
+        case u'\r': m_out += u"&#xD;"; break;
+        case u'"': m_out += inAttribute ? u"&quot;" : u"\""; break;
+        case u'\n': m_out += inAttribute ? u"&#xA;" : u"\r\n"; break;
+        case u'\t': m_out += inAttribute ? u"&#x9;" : u"\t"; break;
+        default: m_out += c; break;
       }
     }
   }

@@ -39,8 +39,9 @@ HINTERNET OpenChild(const std::shared_ptr<InternetObject>& child, InternetObject
 // Blocking send of a session opened without INTERNET_FLAG_ASYNC: waits for the response.
 BOOL WaitForResponse(Request& request) {
   std::unique_lock lock(request.shared->mutex);
-  request.shared->changed.wait(
-      lock, [&] { return request.closed || request.phase != RequestPhase::Sending; });
+  request.shared->changed.wait(lock, [&] {
+    return request.closed || request.phase != RequestPhase::Sending;
+  });
   if (request.closed) {
     SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
     return FALSE;
@@ -84,9 +85,9 @@ HINTERNET InternetConnectA(HINTERNET sessionHandle, LPCSTR serverName, INTERNET_
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto connection =
-      std::make_shared<Connection>(session, serverName, serverPort, TextOrEmpty(userName),
-                                   TextOrEmpty(password), flags, context);
+  auto connection = std::make_shared<Connection>(session, serverName, serverPort,
+                                                 TextOrEmpty(userName), TextOrEmpty(password),
+                                                 flags, context);
   return OpenChild(connection, *session);
 }
 
@@ -101,8 +102,8 @@ HINTERNET HttpOpenRequestA(HINTERNET connectionHandle, LPCSTR verb, LPCSTR objec
   return OpenChild(request, *connection);
 }
 
-BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength, LPVOID optional,
-                      DWORD optionalLength) {
+BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength,
+                      LPVOID optional, DWORD optionalLength) {
   auto request = FindHandleOf<Request>(requestHandle, ObjectKind::Request);
   if (!request) return FALSE;
   {

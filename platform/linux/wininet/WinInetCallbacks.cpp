@@ -28,7 +28,7 @@ void WaitForOtherThreads(SessionShared& shared, Lock& lock, const InternetObject
 // Registers a callback as running and releases the lock for its duration; on the way out
 // (also by an exception) it takes the lock again and wakes the threads that wait for it.
 class RunningCallback {
- public:
+public:
   RunningCallback(InternetObject& object, Lock& lock) : m_object(object), m_lock(lock) {
     m_object.shared->running.push_back({std::this_thread::get_id(), &m_object});
     m_lock.unlock();
@@ -47,7 +47,7 @@ class RunningCallback {
   RunningCallback(const RunningCallback&) = delete;
   RunningCallback& operator=(const RunningCallback&) = delete;
 
- private:
+private:
   InternetObject& m_object;
   Lock& m_lock;
 };

@@ -22,7 +22,8 @@ void NotifyResult(InternetObject& object, DWORD_PTR context, DWORD status, DWORD
                   DWORD error);
 
 // Installs a new callback and returns the previous one.
-INTERNET_STATUS_CALLBACK ReplaceCallback(InternetObject& object, INTERNET_STATUS_CALLBACK callback);
+INTERNET_STATUS_CALLBACK ReplaceCallback(InternetObject& object,
+                                         INTERNET_STATUS_CALLBACK callback);
 
 // Marks the objects closed (dropping reads they had queued) and waits until none of their
 // callbacks runs on another thread.

@@ -17,8 +17,8 @@ HINTERNET NextHandleValue() {
 }  // namespace
 
 InternetObject::InternetObject(ObjectKind objectKind, HINTERNET parentHandle,
-                               std::shared_ptr<SessionShared> sessionShared, DWORD_PTR contextValue,
-                               DWORD objectFlags)
+                               std::shared_ptr<SessionShared> sessionShared,
+                               DWORD_PTR contextValue, DWORD objectFlags)
     : kind(objectKind),
       handle(NextHandleValue()),
       parent(parentHandle),
@@ -26,8 +26,8 @@ InternetObject::InternetObject(ObjectKind objectKind, HINTERNET parentHandle,
       context(contextValue),
       flags(objectFlags) {}
 
-Session::Session(std::string agentName, DWORD access, std::string proxyName, std::string bypass,
-                 DWORD sessionFlags)
+Session::Session(std::string agentName, DWORD access, std::string proxyName,
+                 std::string bypass, DWORD sessionFlags)
     : InternetObject(ObjectKind::Session, nullptr, std::make_shared<SessionShared>(), 0,
                      sessionFlags),
       agent(std::move(agentName)),
@@ -49,7 +49,8 @@ Connection::Connection(const std::shared_ptr<Session>& owner, std::string server
 Request::Request(const std::shared_ptr<Connection>& owner, std::string verbName,
                  std::string objectName, std::string httpVersion, DWORD requestFlags,
                  DWORD_PTR contextValue)
-    : InternetObject(ObjectKind::Request, owner->handle, owner->shared, contextValue, requestFlags),
+    : InternetObject(ObjectKind::Request, owner->handle, owner->shared, contextValue,
+                     requestFlags),
       connection(owner),
       verb(std::move(verbName)),
       object(std::move(objectName)),

@@ -38,7 +38,7 @@ struct Timeouts {
 enum class ObjectKind { Session, Connection, Request };
 
 class InternetObject : public std::enable_shared_from_this<InternetObject> {
- public:
+public:
   InternetObject(ObjectKind kind, HINTERNET parent, std::shared_ptr<SessionShared> shared,
                  DWORD_PTR context, DWORD flags);
   virtual ~InternetObject() = default;
@@ -59,7 +59,7 @@ class InternetObject : public std::enable_shared_from_this<InternetObject> {
 };
 
 class Session final : public InternetObject {
- public:
+public:
   Session(std::string agent, DWORD accessType, std::string proxy, std::string proxyBypass,
           DWORD flags);
 
@@ -72,7 +72,7 @@ class Session final : public InternetObject {
 };
 
 class Connection final : public InternetObject {
- public:
+public:
   Connection(const std::shared_ptr<Session>& session, std::string server, INTERNET_PORT port,
              std::string userName, std::string password, DWORD flags, DWORD_PTR context);
 

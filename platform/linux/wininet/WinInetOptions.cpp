@@ -1,10 +1,9 @@
 // Per-handle options (timeouts, handle type, context) and the response's status and headers.
-#include <strings.h>
-
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <strings.h>
 
 #include "WinInetHandles.h"
 #include "WinInetRequest.h"
@@ -142,10 +141,8 @@ BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (option == INTERNET_OPTION_HANDLE_TYPE)
-    return CopyOut(HandleType(object->kind), buffer, bufferLength);
-  if (option == INTERNET_OPTION_CONTEXT_VALUE)
-    return CopyOut(object->context, buffer, bufferLength);
+  if (option == INTERNET_OPTION_HANDLE_TYPE) return CopyOut(HandleType(object->kind), buffer, bufferLength);
+  if (option == INTERNET_OPTION_CONTEXT_VALUE) return CopyOut(object->context, buffer, bufferLength);
   DWORD value = 0;
   {
     std::lock_guard lock(object->shared->mutex);

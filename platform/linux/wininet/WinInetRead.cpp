@@ -22,8 +22,9 @@ std::atomic<std::size_t> g_readCalls{0};  // observed by tests
 
 // Under the lock: copies buffered bytes, or reports the end or the failure of the body.
 // Nothing available yet gives Queued, and in asynchronous mode queues the read.
-ReadOutcome TryRead(Request& request, char* destination, DWORD capacity, DWORD* laterCount,
-                    DWORD_PTR context, DWORD& bytesRead, DWORD& error) {
+ReadOutcome TryRead(Request& request, char* destination, DWORD capacity,
+                    DWORD* laterCount, DWORD_PTR context, DWORD& bytesRead,
+                    DWORD& error) {
   bytesRead = 0;
   if (request.closed) {
     error = ERROR_INVALID_HANDLE;
@@ -47,8 +48,7 @@ ReadOutcome TryRead(Request& request, char* destination, DWORD capacity, DWORD* 
     error = request.error;
     return ReadOutcome::Failed;
   }
-  if (request.IsAsync())
-    request.queuedRead = QueuedRead{destination, capacity, laterCount, context};
+  if (request.IsAsync()) request.queuedRead = QueuedRead{destination, capacity, laterCount, context};
   return ReadOutcome::Queued;
 }
 
@@ -60,8 +60,8 @@ void ResumeIfCaughtUp(Request& request) {
   }
 }
 
-BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount, DWORD_PTR context,
-          DWORD& bytesRead) {
+BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount,
+          DWORD_PTR context, DWORD& bytesRead) {
   bytesRead = 0;
   auto request = FindHandleOf<Request>(handle, ObjectKind::Request);
   if (!request) return FALSE;
@@ -71,8 +71,7 @@ BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount
   }
   Lock lock(request->shared->mutex);
   DWORD error = ERROR_SUCCESS;
-  ReadOutcome outcome =
-      TryRead(*request, destination, capacity, laterCount, context, bytesRead, error);
+  ReadOutcome outcome = TryRead(*request, destination, capacity, laterCount, context, bytesRead, error);
   if (outcome == ReadOutcome::Queued && !request->IsAsync()) {
     if (OnWorkerThread()) {
       outcome = ReadOutcome::Failed;
@@ -101,17 +100,16 @@ BOOL Read(HINTERNET handle, char* destination, DWORD capacity, DWORD* laterCount
 
 }  // namespace
 
-BOOL InternetReadFileExA(HINTERNET handle, LPINTERNET_BUFFERSA buffersOut, DWORD,
-                         DWORD_PTR context) {
+BOOL InternetReadFileExA(HINTERNET handle, LPINTERNET_BUFFERSA buffersOut, DWORD, DWORD_PTR context) {
   ++g_readCalls;
   if (buffersOut == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   DWORD bytesRead = 0;
-  const BOOL result =
-      Read(handle, static_cast<char*>(buffersOut->lpvBuffer), buffersOut->dwBufferLength,
-           &buffersOut->dwBufferLength, context, bytesRead);
+  const BOOL result = Read(handle, static_cast<char*>(buffersOut->lpvBuffer),
+                           buffersOut->dwBufferLength, &buffersOut->dwBufferLength, context,
+                           bytesRead);
   if (result) buffersOut->dwBufferLength = bytesRead;
   return result;
 }

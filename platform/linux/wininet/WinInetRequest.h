@@ -43,7 +43,7 @@ struct QueuedRead {
 inline constexpr std::size_t kMaxBufferedBody = 64 * 1024;
 
 class Request final : public InternetObject {
- public:
+public:
   Request(const std::shared_ptr<Connection>& connection, std::string verb, std::string object,
           std::string version, DWORD flags, DWORD_PTR context);
 
@@ -61,10 +61,10 @@ class Request final : public InternetObject {
   std::string body;
   struct WorkerView {
     std::chrono::steady_clock::time_point lastActivity;
-    bool connected = false;     // the request is on a connection (the receive timeout runs)
-    bool socketOpened = false;  // this transfer opened a connection of its own
+    bool connected = false;        // the request is on a connection (the receive timeout runs)
+    bool socketOpened = false;     // this transfer opened a connection of its own
     bool receivingAnnounced = false;
-    bool paused = false;  // paused because the reader lags
+    bool paused = false;           // paused because the reader lags
   } worker;
 
   // Guarded by shared->mutex.

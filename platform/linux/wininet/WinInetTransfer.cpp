@@ -342,8 +342,9 @@ bool PrepareTransfer(Request& request, LPCSTR headers, DWORD headersLength, LPVO
   }
   const Session& session = *request.connection->session;
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
-                   request.version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, request.version == "HTTP/1.0"
+                                                   ? CURL_HTTP_VERSION_1_0
+                                                   : CURL_HTTP_VERSION_1_1);
   if (!session.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent.c_str());
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request.headerList.get());
   if (!request.connection->userName.empty()) {

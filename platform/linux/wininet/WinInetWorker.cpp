@@ -36,7 +36,7 @@ thread_local std::vector<StatusEvent>* t_events = nullptr;
 std::atomic<std::size_t> g_undelivered{0};
 
 class Worker {
- public:
+public:
   static Worker& Instance() {
     static Worker worker;
     return worker;
@@ -94,7 +94,7 @@ class Worker {
     return m_thread.joinable() || m_retired.joinable();
   }
 
- private:
+private:
   Worker() = default;
 
   void Launch() {
@@ -210,7 +210,8 @@ class Worker {
     }
   }
 
-  static int PollTimeoutMs(CURLM* multi, const std::map<CURL*, std::shared_ptr<Request>>& active) {
+  static int PollTimeoutMs(CURLM* multi,
+                           const std::map<CURL*, std::shared_ptr<Request>>& active) {
     long curlMs = -1;
     curl_multi_timeout(multi, &curlMs);
     long timeout = curlMs < 0 ? kMaxPollMs : std::min<long>(curlMs, kMaxPollMs);

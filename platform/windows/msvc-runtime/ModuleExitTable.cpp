@@ -18,9 +18,7 @@ int __cdecl _execute_onexit_table(OnExitTable* table);
 
 static OnExitTable moduleExitTable;
 
-int __cdecl CorvaneInitialiseModuleExitTable() {
-  return _initialize_onexit_table(&moduleExitTable);
-}
+int __cdecl CorvaneInitialiseModuleExitTable() { return _initialize_onexit_table(&moduleExitTable); }
 void __cdecl CorvaneRunModuleExitTable() { _execute_onexit_table(&moduleExitTable); }
 
 int __cdecl atexit(ExitFunction function) {

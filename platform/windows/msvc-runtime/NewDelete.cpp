@@ -29,18 +29,10 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return AllocateOrNull(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return AllocateOrNull(size);
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  return AllocateAligned(size, alignment);
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  return AllocateAligned(size, alignment);
-}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
+void* operator new[](std::size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
 
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
@@ -51,6 +43,4 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(
 void operator delete(void* block, std::align_val_t) noexcept { _aligned_free(block); }
 void operator delete[](void* block, std::align_val_t) noexcept { _aligned_free(block); }
 void operator delete(void* block, std::size_t, std::align_val_t) noexcept { _aligned_free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-  _aligned_free(block);
-}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { _aligned_free(block); }

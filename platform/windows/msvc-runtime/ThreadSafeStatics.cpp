@@ -24,12 +24,10 @@ __declspec(allocate(".CRT$XLZ")) PIMAGE_TLS_CALLBACK __xl_z = nullptr;
 ULONG _tls_index = 0;
 
 // The linker points the image's TLS directory at a symbol of this name.
-extern const IMAGE_TLS_DIRECTORY64 _tls_used = {reinterpret_cast<ULONGLONG>(&_tls_start),
-                                                reinterpret_cast<ULONGLONG>(&_tls_end),
-                                                reinterpret_cast<ULONGLONG>(&_tls_index),
-                                                reinterpret_cast<ULONGLONG>(&__xl_a + 1),
-                                                0,
-                                                0};
+extern const IMAGE_TLS_DIRECTORY64 _tls_used = {
+    reinterpret_cast<ULONGLONG>(&_tls_start), reinterpret_cast<ULONGLONG>(&_tls_end),
+    reinterpret_cast<ULONGLONG>(&_tls_index), reinterpret_cast<ULONGLONG>(&__xl_a + 1),
+    0, 0};
 
 // ---- the guards ---------------------------------------------------------------------------
 constexpr int kUninitialised = 0;

@@ -3,13 +3,13 @@
 // This file must not see <typeinfo>: this ::type_info is the compiler's, not libc++'s
 // std::type_info.
 class type_info {
- public:
+public:
   type_info() noexcept;
   type_info(const type_info&) = delete;
   type_info& operator=(const type_info&) = delete;
   virtual ~type_info();
 
- private:
+private:
   void* m_undecoratedName;
   char m_decoratedName[1];
 };

@@ -43,8 +43,7 @@ struct IXMLDOMNodeList;
 struct IXMLDOMParseError;
 
 struct IXMLDOMNode : IUnknown {
-  static constexpr IID iid = {
-      0x2933bf80, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+  static constexpr IID iid = {0x2933bf80, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   virtual HRESULT STDMETHODCALLTYPE get_nodeName(BSTR* name) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_nodeType(DOMNodeType* type) = 0;
@@ -55,16 +54,14 @@ struct IXMLDOMNode : IUnknown {
   // XPath 1.0 with this node as context; absolute paths start at the node's document.
   virtual HRESULT STDMETHODCALLTYPE selectNodes(BSTR queryString, IXMLDOMNodeList** resultList) = 0;
   // S_FALSE and a null node when nothing matches.
-  virtual HRESULT STDMETHODCALLTYPE selectSingleNode(BSTR queryString,
-                                                     IXMLDOMNode** resultNode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE selectSingleNode(BSTR queryString, IXMLDOMNode** resultNode) = 0;
 
  protected:
   ~IXMLDOMNode() = default;
 };
 
 struct IXMLDOMElement : IXMLDOMNode {
-  static constexpr IID iid = {
-      0x2933bf86, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+  static constexpr IID iid = {0x2933bf86, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   virtual HRESULT STDMETHODCALLTYPE get_tagName(BSTR* tagName) = 0;
 
@@ -73,8 +70,7 @@ struct IXMLDOMElement : IXMLDOMNode {
 };
 
 struct IXMLDOMNodeList : IUnknown {
-  static constexpr IID iid = {
-      0x2933bf82, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+  static constexpr IID iid = {0x2933bf82, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   virtual HRESULT STDMETHODCALLTYPE get_item(LONG index, IXMLDOMNode** listItem) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_length(LONG* listLength) = 0;
@@ -88,8 +84,7 @@ struct IXMLDOMNodeList : IUnknown {
 
 // What went wrong in the last load; errorCode 0 after a successful one.
 struct IXMLDOMParseError : IUnknown {
-  static constexpr IID iid = {
-      0x3efaa426, 0x272f, 0x11d2, {0x83, 0x6f, 0x00, 0x00, 0xf8, 0x7a, 0x77, 0x82}};
+  static constexpr IID iid = {0x3efaa426, 0x272f, 0x11d2, {0x83, 0x6f, 0x00, 0x00, 0xf8, 0x7a, 0x77, 0x82}};
 
   virtual HRESULT STDMETHODCALLTYPE get_errorCode(LONG* errorCode) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_url(BSTR* urlString) = 0;
@@ -105,8 +100,7 @@ struct IXMLDOMParseError : IUnknown {
 };
 
 struct IXMLDOMDocument : IXMLDOMNode {
-  static constexpr IID iid = {
-      0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+  static constexpr IID iid = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   virtual HRESULT STDMETHODCALLTYPE get_documentElement(IXMLDOMElement** DOMElement) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_parseError(IXMLDOMParseError** errorObj) = 0;
@@ -125,8 +119,7 @@ struct IXMLDOMDocument : IXMLDOMNode {
 };
 
 struct IXMLDOMDocument2 : IXMLDOMDocument {
-  static constexpr IID iid = {
-      0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+  static constexpr IID iid = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   // "SelectionLanguage" ("XPath" only) and "SelectionNamespaces" (a list of xmlns:prefix='uri'
   // declarations); any other name is E_FAIL.

@@ -18,8 +18,8 @@ constexpr const IID& PlatformUuidOf() {
 
 // ---- IUnknown --------------------------------------------------------------------------
 struct IUnknown {
-  static constexpr IID iid = {
-      0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  static constexpr IID iid = {0x00000000, 0x0000, 0x0000,
+                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
   virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
   virtual ULONG STDMETHODCALLTYPE Release() = 0;
@@ -174,8 +174,8 @@ bool PlatformRegisterClass(REFCLSID clsid, PlatformClassCreator creator);
 
 // ---- Error information -----------------------------------------------------------------
 struct IErrorInfo : IUnknown {
-  static constexpr IID iid = {
-      0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+  static constexpr IID iid = {0x1CF2B120, 0x547D, 0x101B,
+                              {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
   virtual HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) = 0;
@@ -187,8 +187,8 @@ struct IErrorInfo : IUnknown {
 };
 
 struct ICreateErrorInfo : IUnknown {
-  static constexpr IID iid = {
-      0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+  static constexpr IID iid = {0x22F03340, 0x547D, 0x101B,
+                              {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
   virtual HRESULT STDMETHODCALLTYPE SetGUID(REFGUID guid) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR source) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR description) = 0;
@@ -200,8 +200,8 @@ struct ICreateErrorInfo : IUnknown {
 };
 
 struct ISupportErrorInfo : IUnknown {
-  static constexpr IID iid = {
-      0xDF0B3D60, 0x548F, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+  static constexpr IID iid = {0xDF0B3D60, 0x548F, 0x101B,
+                              {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
   virtual HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) = 0;
 
  protected:

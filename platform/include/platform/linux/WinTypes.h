@@ -53,10 +53,10 @@ using VARIANT_BOOL = std::int16_t;
 #define VARIANT_FALSE (static_cast<VARIANT_BOOL>(0))
 
 #ifndef TRUE
-#define TRUE 1
+#  define TRUE 1
 #endif
 #ifndef FALSE
-#define FALSE 0
+#  define FALSE 0
 #endif
 
 // ---- HRESULT -------------------------------------------------------------------------

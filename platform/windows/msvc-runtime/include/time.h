@@ -4,7 +4,7 @@
 #include_next <time.h>
 
 #ifndef CORVANE_TIMESPEC_DEFINED
-#define CORVANE_TIMESPEC_DEFINED
+#  define CORVANE_TIMESPEC_DEFINED
 struct timespec {
   time_t tv_sec;
   long tv_nsec;
