@@ -5,7 +5,7 @@
 # stores the set and records its checksum again. Passes when the run finishes, no sanitizer
 # reports anything, no host-string block is alive at the end, and the process has as many
 # descriptors and threads after the module is unloaded as before it was loaded.
-# Usage: scripts/soak.sh [ASAN_ROUNDS [TSAN_ROUNDS]]   (defaults 10000 and 2000)
+# Usage: scripts/soak.sh [ASAN_ROUNDS [TSAN_ROUNDS]]   (defaults 10000 and 2000; 0 skips one)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -80,6 +80,6 @@ soak() {
 }
 
 result=0
-soak linux-asan "$asan_rounds" || result=1
-soak linux-tsan "$tsan_rounds" || result=1
+if ((asan_rounds > 0)); then soak linux-asan "$asan_rounds" || result=1; fi
+if ((tsan_rounds > 0)); then soak linux-tsan "$tsan_rounds" || result=1; fi
 exit $result
