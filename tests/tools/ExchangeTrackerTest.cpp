@@ -61,16 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
         TrackerCase{"CompletionBehindQueuedRequests", {kSending, Ran({kSend, kSend}, 3)}, false, 1},
         TrackerCase{
             "ASecondSendingEndsTheFirst", {kSending, kSending, Ran({kCompletion}, 1)}, false, 1},
-        TrackerCase{"ThreeSendingsOneCompletion",
-                    {kSending, kSending, kSending, Ran({kCompletion}, 1)},
-                    false,
-                    1},
         TrackerCase{"ConnectionFailure",
                     {kSending, Log("InternetConnect failed, error --> 12029")},
                     false,
                     0},
-        TrackerCase{
-            "SendFailure", {kSending, Log("HttpSendRequest failed, error  --> 5")}, false, 0},
         TrackerCase{
             "OtherLineKeepsItOpen", {kSending, Log("Received the response and saved")}, true, 0},
         TrackerCase{"BackgroundClosesAll", {kSending, kSending, Background()}, false, 0},

@@ -1,14 +1,11 @@
 // The module as a host sees it: its exports, the gate in front of an activation, and the
 // notification handler's registration over the module's load and unload.
-#include <algorithm>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ExportTable.h"
 #include "ModuleFixture.h"
 #include "host/Ui.h"
 
@@ -17,7 +14,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::UnorderedElementsAre;
 
 constexpr const char* kDisabledLine = "Web TSM is disabled for using ini switch for this user";
 
@@ -33,23 +29,6 @@ TEST(ModuleExports, BothEntryPointsAreFoundByName) {
   EXPECT_NE(module.Symbol(kInvokeWebTsmExport), nullptr);
   EXPECT_NE(module.Symbol(kOnFirstTimeSetupExport), nullptr);
   EXPECT_EQ(module.Symbol("OnFirstTimeSetup"), nullptr);
-}
-
-TEST(ModuleExports, TheFileExportsExactlyTheTwoEntryPoints) {
-  LoadedModule module;
-  const std::string image = ReadBytes(module.FilePath()).value_or("");
-  ASSERT_FALSE(image.empty()) << module.FilePath();
-#ifdef _WIN32
-  const auto names = PeExportNames(image);
-#else
-  auto names = ElfExportedFunctions(image);
-  if (names) {
-    // The linker's own entry and exit functions of every shared object.
-    std::erase_if(*names, [](const std::string& n) { return n == "_init" || n == "_fini"; });
-  }
-#endif
-  ASSERT_TRUE(names.has_value()) << "not a readable module image";
-  EXPECT_THAT(*names, UnorderedElementsAre(kInvokeWebTsmExport, kOnFirstTimeSetupExport));
 }
 
 // ---- the gate -----------------------------------------------------------------------------

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# corvane-service and corvane-host as processes, as a user runs them: the host program loads the
+# module, which talks to the service on loopback. Each case checks exit codes, what the programs
+# print and the files the run leaves. Every program run is bounded by `timeout`.
+# Usage: end-to-end.sh SERVICE_PROGRAM HOST_PROGRAM
+set -uo pipefail
+service_program=$1
+host_program=$2
+work=$(mktemp -d)
+service_pid=
+failures=0
+case_name=
+trap 'stop_service; rm -rf "$work"' EXIT
+
+check() {  # check WHAT COMMAND...: a failing command fails the case and shows the last run
+  local what=$1
+  shift
+  "$@" && return
+  echo "FAILED: $case_name: $what"
+  sed 's/^/  | /' "$work/out" "$work/err" "$work/service.log" 2>/dev/null
+  failures=$((failures + 1))
+}
+has() { grep -qF -- "$2" "$1"; }
+lacks() { ! grep -qF -- "$2" "$1"; }
+
+start_service() {  # start_service [OPTION...]: sets $port
+  "$service_program" "$@" >"$work/service.log" 2>"$work/service.err" &
+  service_pid=$!
+  port=
+  for _ in $(seq 100); do
+    port=$(sed -n '1s/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/service.log")
+    [[ -n $port ]] && return
+    sleep 0.1
+  done
+  check "the service started" false
+}
+stop_service() {  # returns the service's exit status
+  [[ -n $service_pid ]] || return 0
+  kill -TERM "$service_pid"
+  local status=0
+  wait "$service_pid" || status=$?
+  service_pid=
+  return $status
+}
+host() {  # host ARGUMENT...: sets $status; output in $work/out and $work/err
+  status=0
+  timeout 30 "$host_program" "$@" >"$work/out" 2>"$work/err" || status=$?
+}
+new_case() {  # new_case NAME PORT: a fresh profile asking 127.0.0.1:PORT
+  case_name=$1
+  profile=$work/$1
+  messages=$profile/base/components/messages
+  host init "$profile" --url "http://127.0.0.1:$2/messages" --var CheckSum:cs --var App.Version=27
+  check "init exits 0" test "$status" -eq 0
+}
+message_files() { find "$messages" -type f | wc -l; }
+recorded() { sed -n 's/^CheckSum=//p' "$profile/data.ini"; }
+
+# The first activation stores the set and records its checksum; the second sends it back and is
+# answered with NoOperation.
+start_service
+new_case two-activations "$port"
+host "$profile"
+check "first run exits 0" test "$status" -eq 0
+check "the request was sent" has "$work/out" "Sending the TSM request"
+check "the answer was saved" has "$work/out" "Received the response and saved"
+cp "$work/err" "$work/first.err"
+host "$profile"
+check "second run exits 0" test "$status" -eq 0
+check "nothing saved the second time" lacks "$work/out" "Received the response and saved"
+check "no file written the second time" lacks "$work/err" "message file written"
+check "the service ends 0 on SIGTERM" stop_service
+sum=$(recorded)
+file=$messages/${sum}WebTSMFile.xmf
+check "a 16-digit checksum is recorded" grep -qxE '[0-9a-f]{16}' <<<"$sum"
+check "the first request" has "$work/service.log" \
+  "GET /messages?cs=0&App.Version=27 -> 200 2024-02-spring.xml, checksum $sum"
+check "the second request" has "$work/service.log" \
+  "GET /messages?cs=$sum&App.Version=27 -> 200 NoOperation"
+check "one file, named after the checksum" test "$(message_files)" -eq 1 -a -f "$file"
+check "the file is UTF-8 XML" grep -q '^<?xml version="1.0" encoding="UTF-8" ?><Messages>' "$file"
+check "its text survives" has "$file" "Bis Ende März für nur 49 €."
+check "the file is reported" has "$work/first.err" "message file written: $file"
+check "the checksum is reported" has "$work/err" "[WEBTSM] CheckSum = $sum"
+
+# Log lines as JSON carry every field of the record: the request sent, the answer saved.
+start_service
+new_case json "$port"
+host "$profile" --json --entry setup
+check "json run exits 0" test "$status" -eq 0
+check "two JSON records with every field" python3 -c '
+import json, sys
+records = [json.loads(line) for line in sys.stdin]
+keys = {"level", "eventType", "file", "line", "function", "signature", "text"}
+sys.exit(len(records) != 2 or any(not keys <= set(r) for r in records))' <"$work/out"
+stop_service
+
+# Three rounds in one process store once, then ask with the checksum; three overlapping calls in
+# one round each close the exchange before them, and the last answer is stored.
+start_service
+new_case rounds "$port"
+host "$profile" --rounds 3
+check "rounds exit 0" test "$status" -eq 0
+check "two NoOperation answers" test "$(grep -c NoOperation "$work/service.log")" -eq 2
+check "one file" test "$(message_files)" -eq 1
+new_case overlapping-calls "$port"
+host "$profile" --calls 3 --timeout-ms 5000
+check "calls exit 0" test "$status" -eq 0
+check "three requests" has "$work/err" "3 requests sent"
+check "one file" test "$(message_files)" -eq 1
+check "a checksum is recorded" test -n "$(recorded)"
+
+# A slow answer: going to the background closes the exchange in flight; the time limit exits 4.
+start_service --delay-ms 1500
+new_case background "$port"
+host "$profile" --background-after 200
+check "background exits 0" test "$status" -eq 0
+check "went to the background" has "$work/err" "went to the background"
+check "no file" test "$(message_files)" -eq 0
+new_case time-limit "$port"
+host "$profile" --timeout-ms 300
+check "time limit exits 4" test "$status" -eq 4
+check "time limit reported" has "$work/err" "time limit passed"
+stop_service  # its port is closed now
+
+# A refused connection ends the round with its completion and leaves nothing.
+new_case refused-connection "$port"
+host "$profile" --timeout-ms 20000
+check "refused connection exits 0" test "$status" -eq 0
+check "one request, one completion" has "$work/err" "1 requests sent, 1 completions"
+check "no file" test "$(message_files)" -eq 0
+check "no checksum" test -z "$(recorded)"
+
+# Refused runs: exit code and message, nothing on stdout. A bad profile is reported before any
+# module is looked at.
+refused() {  # refused NAME EXIT_CODE MESSAGE PROFILE_JSON ARGUMENT...
+  new_case "$1" "$port"
+  local code=$2 message=$3
+  printf '%s' "$4" >"$profile/profile.json"
+  shift 4
+  host "$profile" "$@"
+  check "exits $code" test "$status" -eq "$code"
+  check "says '$message'" has "$work/err" "$message"
+  check "prints nothing on stdout" test ! -s "$work/out"
+}
+refused bad-profile 2 "profile.json: evaluator.variables.v.tag: must be an integer, not a number" \
+  '{"evaluator": {"variables": {"v": {"tag": 1.5}}}}' --module /nonexistent/libCorvane.so
+refused missing-module 3 "/nonexistent/libCorvane.so: cannot be loaded" '{}' \
+  --module /nonexistent/libCorvane.so
+refused unknown-option 1 "unknown option --colour" '{}' --colour
+
+[[ $failures -eq 0 ]] && echo "end-to-end checks passed"
+exit $((failures > 0))
