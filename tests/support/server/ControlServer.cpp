@@ -47,21 +47,22 @@ void WaitRoute(httplib::Server& server, const char* path, Wait wait) {
 ControlServer::ControlServer(ScriptedServer& scripted)
     : m_server(std::make_unique<httplib::Server>()) {
   httplib::Server& server = *m_server;
+  AddFixedRoutes(server);
   server.Post(control::kReset, [&scripted](const httplib::Request&, httplib::Response& response) {
     scripted.Reset();
-    Reply(response, {{"port", scripted.Port()}});
+    Reply(response, {{"port", scripted.Port()}, {"rawPort", scripted.RawPort()}});
   });
-  server.Put(control::kAnswer, [&scripted](const httplib::Request& request,
-                                           httplib::Response& response) {
-    auto answer = control::AnswerFrom(
-        [&](const char* name) { return request.get_param_value(name); }, request.body);
-    if (!answer) {
-      Refuse(response, "malformed answer settings");
-      return;
-    }
-    scripted.SetAnswer(std::move(*answer));
-    Reply(response, json::object());
-  });
+  server.Put(control::kAnswer,
+             [&scripted](const httplib::Request& request, httplib::Response& response) {
+               auto answer = control::AnswerFrom(
+                   [&](const char* name) { return request.get_param_value(name); }, request.body);
+               if (!answer) {
+                 Refuse(response, "malformed answer settings");
+                 return;
+               }
+               scripted.SetAnswer(std::move(*answer));
+               Reply(response, json::object());
+             });
   server.Post(control::kRelease, [&scripted](const httplib::Request&, httplib::Response& response) {
     scripted.Release();
     Reply(response, json::object());
@@ -70,15 +71,11 @@ ControlServer::ControlServer(ScriptedServer& scripted)
              [&scripted](const httplib::Request&, httplib::Response& response) {
                Reply(response, {{"value", scripted.ReleasedInTime()}});
              });
-  WaitRoute(server, control::kAnswersSent, [&scripted](std::size_t count, Milliseconds timeout) {
-    return scripted.WaitForAnswersSent(count, timeout);
-  });
   WaitRoute(server, control::kRequestsArrived,
             [&scripted](std::size_t count, Milliseconds timeout) {
               return scripted.WaitForRequests(count, timeout);
             });
-  server.Get(control::kRequests, [&scripted](const httplib::Request&,
-                                             httplib::Response& response) {
+  server.Get(control::kRequests, [&scripted](const httplib::Request&, httplib::Response& response) {
     json listing = json::array();
     for (const auto& request : scripted.Requests()) {
       listing.push_back(control::ToJson(request));

@@ -91,8 +91,6 @@ std::set<HINTERNET> OpenHandles();
 HINTERNET LastSession();
 HINTERNET LastRequest();
 
-// The installed callback, as WinINet would call it for the request handle.
-void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result = 1, DWORD error = 0);
 // Completes the queued read on the read's context: writes its bytes into the record it was
 // given, or with an error writes nothing and reports the failure. False when no read is
 // queued.

@@ -1,9 +1,20 @@
 // Whole activations through the loaded module, over the platform's WinINet on Linux and
-// Wine's on Windows, against a scripted HTTP server on 127.0.0.1.
+// Wine's on Windows, against a scripted HTTP server on 127.0.0.1. The fault matrix runs every
+// way an exchange can go wrong and checks the same things after each.
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -32,14 +43,17 @@ using ::testing::StartsWith;
 constexpr std::size_t kChunk = 2047;
 constexpr const char* kSendingLine = "Sending the TSM request";
 constexpr const char* kHugeLine = "TBD: huge response";
+constexpr const char* kParseLine = "XSD parsing error";
+constexpr const char* kReadFailedLine = "InternetReadFileEx failed, error --> 12031";
 constexpr auto kExchangeLimit = 20s;
+constexpr const char* kOldFile = "previousWebTSMFile.xmf";
+constexpr const char* kOldBytes = "<?xml version=\"1.0\"?><Messages><M>old</M></Messages>";
 
 class EndToEndTest : public ModuleTest {
  protected:
   void SetUp() override {
     ASSERT_NE(m_server.Port(), 0) << "no HTTP server to talk to";
-    m_profile.WritePlacementConfiguration(
-        PlacementConfiguration(m_server.Url("/tsm/get"), {{"Product.Version", "v"}}));
+    Configure(m_server.Url("/tsm/get"));
     hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
     hostsim::SetCondition("Browser.IsConnectionActive", true);
     Util::Variant version;
@@ -50,6 +64,10 @@ class EndToEndTest : public ModuleTest {
   // An exchange the test left open is closed while its server still runs, so that the
   // server need not wait for the connection to time out.
   void TearDown() override { hostsim::DeliverGoingBackground(); }
+
+  void Configure(const std::string& url) const {
+    m_profile.WritePlacementConfiguration(PlacementConfiguration(url, {{"Product.Version", "v"}}));
+  }
 
   // The host calls the module and runs the handshake; the request is on its way.
   void Activate() {
@@ -72,101 +90,307 @@ class EndToEndTest : public ModuleTest {
         [processed] { return hostsim::DomDocumentsCreated() >= processed; }, kExchangeLimit);
   }
 
+  // Runs the host's messages for a while longer: late completions of closed exchanges.
+  static void Settle(std::chrono::milliseconds time = 500ms) {
+    hostsim::RunMessagesUntil([] { return false; }, time);
+  }
+
   std::string MessageFile(const std::string& checksum) const {
     return ReadBytes(m_profile.messagesFolder / (checksum + "WebTSMFile.xmf")).value_or("");
   }
 
-  bool NoMessageFile() const { return std::filesystem::is_empty(m_profile.messagesFolder); }
+  // What holds after every exchange, whatever went wrong: no exception reached the host, no
+  // temporary file is left, and the old message file and recorded checksum are as they were
+  // unless a complete new pair (file and checksum `stored`) replaced them.
+  void ExpectIntact(const std::optional<std::string>& checksumBefore, const char* stored = nullptr,
+                    const std::string& storedText = {}) const {
+    EXPECT_EQ(hostsim::MessagesFailed(), 0u);
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(m_profile.base, error)) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+    }
+    if (fs::is_directory(m_profile.messagesFolder)) {
+      EXPECT_EQ(ReadBytes(m_profile.messagesFolder / kOldFile), kOldBytes);
+    }
+    if (stored == nullptr) {
+      EXPECT_EQ(m_profile.RecordedCheckSum(), checksumBefore);
+      return;
+    }
+    EXPECT_EQ(m_profile.RecordedCheckSum(), stored);
+    EXPECT_EQ(MessageText(MessageFile(stored)), storedText);
+  }
 
   LocalHttpServer m_server;
 };
 
-struct BodyCase {
-  const char* name;
-  HttpAnswer answer;
-  const char* lastLine;  // nullptr: only the sending line
-};
-
-void PrintTo(const BodyCase& body, std::ostream* out) { *out << body.name; }
-
-class BodyTest : public EndToEndTest, public ::testing::WithParamInterface<BodyCase> {};
-
-TEST_P(BodyTest, TheWholeBodyIsReadAndHandedOn) {
-  const HttpAnswer& answer = GetParam().answer;
-  m_server.SetAnswer(answer);
-  Activate();
-  // The whole answer is on this machine before the host reads it, so every read but the
-  // last fills its 2047 bytes and the read count is the body's own.
-  ASSERT_TRUE(m_server.WaitForAnswersSent(1, kExchangeLimit));
-  std::this_thread::sleep_for(50ms);
-
-  if (GetParam().lastLine == nullptr) {
-    EXPECT_TRUE(
-        hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
-    hostsim::RunMessagesUntil([] { return false; }, 200ms);
-    EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine));
-    EXPECT_TRUE(NoMessageFile());
-    return;
-  }
-  ASSERT_TRUE(RunUntilLogLines(2)) << ::testing::PrintToString(hostsim::LogTexts());
-  const auto texts = hostsim::LogTexts();
-  EXPECT_EQ(texts[0], kSendingLine);
-  EXPECT_THAT(texts[1], HasSubstr(GetParam().lastLine));
-  if (std::string(GetParam().lastLine) == kSavedLine) {
-    EXPECT_EQ(MessageText(MessageFile("body")).size(), MessageText(answer.body).size());
-  } else {
-    EXPECT_TRUE(NoMessageFile());
-  }
-  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
-}
-
 HttpAnswer Plain(std::size_t size, int status = 200) {
   HttpAnswer answer;
   answer.status = status;
-  answer.body = AnswerOfSize("body", size);
+  answer.body = AnswerOfSize("1234", size);
   return answer;
 }
 
-HttpAnswer Chunked(std::size_t size) {
-  HttpAnswer answer = Plain(size);
-  answer.chunked = true;
-  answer.trickleBytes = 1000;
-  return answer;
-}
-
-HttpAnswer Trickled(std::size_t size, bool chunked) {
+HttpAnswer Trickled(std::size_t size, bool chunked, std::chrono::milliseconds pause = 15ms) {
   HttpAnswer answer = Plain(size);
   answer.chunked = chunked;
   answer.trickleBytes = 700;
-  answer.tricklePause = 15ms;
+  answer.tricklePause = pause;
   return answer;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, BodyTest,
-    ::testing::Values(BodyCase{"Empty", Plain(0), nullptr},
-                      BodyCase{"OneByte", Plain(1), "XSD parsing error"},
-                      BodyCase{"OneRead", Plain(kChunk), kSavedLine},
-                      BodyCase{"TwoReads", Plain(kChunk + 1), kSavedLine},
-                      BodyCase{"TwentyFourReads", Plain(24 * kChunk), kSavedLine},
-                      BodyCase{"TwentyFiveReads", Plain(25 * kChunk), kHugeLine},
-                      BodyCase{"Chunked", Chunked(5 * kChunk), kSavedLine},
-                      BodyCase{"ServerError", Plain(3 * kChunk, 500), kSavedLine}),
-    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
-
-TEST_F(EndToEndTest, ASlowlyTrickledBodyIsReadWhole) {
-  for (const bool chunked : {false, true}) {
-    SCOPED_TRACE(chunked ? "chunked" : "with length");
-    hostsim::ClearLog();
-    const HttpAnswer answer = Trickled(6 * kChunk, chunked);
-    m_server.SetAnswer(answer);
-    Activate();
-    ASSERT_TRUE(RunUntilLogLines(2)) << ::testing::PrintToString(hostsim::LogTexts());
-    EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
-    EXPECT_EQ(MessageText(MessageFile("body")).size(), MessageText(answer.body).size());
-    std::filesystem::remove(m_profile.messagesFolder / "bodyWebTSMFile.xmf");
-  }
+// Bytes written as they are, on the raw port; `reset` ends the connection with a reset.
+HttpAnswer Raw(std::string bytes, bool reset = false) {
+  HttpAnswer answer;
+  answer.raw = true;
+  answer.reset = reset;
+  answer.body = std::move(bytes);
+  return answer;
 }
+
+std::string Head(const char* statusLine, const std::string& headers) {
+  return std::string("HTTP/1.1 ") + statusLine + "\r\n" + headers + "Connection: close\r\n\r\n";
+}
+
+std::string Length(std::size_t size) { return "Content-Length: " + std::to_string(size) + "\r\n"; }
+
+// A status with a message set as its body, or with none.
+HttpAnswer StatusAnswer(const char* statusLine, bool withBody) {
+  const std::string body = withBody ? AnswerOfSize("1234", 300) : "";
+  return Raw(Head(statusLine, Length(body.size())) + body);
+}
+
+// The message set "gz", gzip-compressed.
+constexpr char kGzipped[] =
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\x09\x4f\x4d\x72\xce\xcf\x2b\x29\xca\xcf\xf1"
+    "\x4d\x2d\x2e\x4e\x4c\x4f\x55\x08\x2d\x4e\x2d\x2a\x28\x4a\x4d\x8b\x77\xce\x48\x4d\xce\x0e"
+    "\x2e\xcd\xb5\x55\x32\x34\x32\x36\x51\xb2\xb3\x81\xaa\x28\x06\xb2\xec\xd2\xab\x6c\xf4\x7d"
+    "\xed\x80\x18\x2e\xa6\x8f\x61\x94\x1d\x00\x80\x6a\xd7\x07\x5e\x00\x00\x00";
+
+// Where the exchange goes.
+enum class Via { Server, RawPort, Refused, Unresolvable, NeverAccepts, RedirectToServer };
+// What is wrong with the host profile.
+enum class Profile {
+  Sound,
+  NoMessagesFolder,
+  FileForMessagesFolder,
+  IniNotWritable,
+  NoBaseDirectory,
+  FullDisk
+};
+// How the test knows the exchange is over.
+enum class End { Line, Completion, Background };
+
+struct FaultRow {
+  const char* name;
+  Via via;
+  HttpAnswer answer;
+  const char* line = nullptr;  // the line after the sending line (its start); nullptr: none
+  bool stored = false;         // the answer's message set and checksum 1234 replaced the old
+  End end = End::Completion;
+  Profile profile = Profile::Sound;
+};
+
+void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.name; }
+
+// A loopback listener that never accepts: connections wait in its backlog.
+class NeverAccepting {
+ public:
+  NeverAccepting() {
+#ifdef _WIN32
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+#ifdef _WIN32
+    int length = sizeof address;
+#else
+    socklen_t length = sizeof address;
+#endif
+    m_socket = socket(AF_INET, SOCK_STREAM, 0);
+    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(m_socket, 4);
+    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+  }
+  ~NeverAccepting() {
+#ifdef _WIN32
+    closesocket(m_socket);
+#else
+    close(m_socket);
+#endif
+  }
+  int port = 0;
+
+ private:
+  decltype(socket(0, 0, 0)) m_socket;
+};
+
+class FaultMatrix : public EndToEndTest, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem) {
+  const FaultRow& row = GetParam();
+#ifdef _WIN32
+  if (row.profile == Profile::FullDisk) GTEST_SKIP() << "no file size limit under Wine";
+#endif
+  WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
+  m_profile.RecordCheckSum("previous");
+  NeverAccepting silent;
+  switch (row.via) {
+    case Via::Server:
+      break;
+    case Via::RawPort:
+      Configure(m_server.RawUrl("/tsm/get"));
+      break;
+    case Via::Refused:
+      Configure(kRefusedUrl);
+      break;
+    case Via::Unresolvable:
+      Configure("http://corvane-test.invalid/x");
+      break;
+    case Via::NeverAccepts:
+      Configure("http://127.0.0.1:" + std::to_string(silent.port) + "/tsm/get");
+      break;
+    case Via::RedirectToServer:
+      Configure(m_server.RawUrl("/tsm/get"));
+      break;
+  }
+  HttpAnswer answer = row.answer;
+  answer.holdUntilReleased = row.profile == Profile::NoBaseDirectory;
+  if (row.via == Via::RedirectToServer) {
+    answer =
+        Raw(Head("302 Found", "Location: " + m_server.Url("/sized/1234/300") + "\r\n" + Length(0)));
+  }
+  m_server.SetAnswer(answer);
+  switch (row.profile) {
+    case Profile::Sound:
+    case Profile::FullDisk:
+      break;
+    case Profile::NoMessagesFolder:
+      fs::remove_all(m_profile.messagesFolder);
+      break;
+    case Profile::FileForMessagesFolder:
+      fs::remove_all(m_profile.messagesFolder);
+      WriteBytes(m_profile.messagesFolder, kOldBytes);
+      break;
+    case Profile::IniNotWritable:  // a folder in its place: tests run as root, so no mode helps
+      fs::remove(m_profile.iniFile);
+      fs::create_directory(m_profile.iniFile);
+      break;
+    case Profile::NoBaseDirectory:
+      break;  // removed once the request is on its way
+  }
+  auto checksumBefore = m_profile.RecordedCheckSum();
+
+#ifndef _WIN32
+  rlimit original{};
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  if (row.profile == Profile::FullDisk) {
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    rlimit small = original;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  }
+#endif
+  m_module.InvokeWebTsm();
+  hostsim::RunPendingMessages();
+  if (row.profile == Profile::NoBaseDirectory) {
+    EXPECT_TRUE(m_server.WaitForRequests(1, kExchangeLimit));
+    fs::remove_all(m_profile.base);
+    checksumBefore = std::nullopt;
+    m_server.Release();
+  }
+  const std::size_t lines = row.line == nullptr ? 1 : 2;
+  switch (row.end) {
+    case End::Line:
+      EXPECT_TRUE(RunUntilLogLines(lines));
+      break;
+    case End::Completion:
+      EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
+                                            kExchangeLimit));
+      break;
+    case End::Background:
+      Settle(1s);
+      hostsim::DeliverGoingBackground();
+      break;
+  }
+  Settle();
+#ifndef _WIN32
+  if (row.profile == Profile::FullDisk) setrlimit(RLIMIT_FSIZE, &original);
+  signal(SIGXFSZ, oldHandler);
+#endif
+
+  const auto texts = hostsim::LogTexts();
+  ASSERT_EQ(texts.size(), lines) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[0], kSendingLine);
+  if (row.line != nullptr) {
+    EXPECT_THAT(texts[1], StartsWith(row.line));
+  }
+  ExpectIntact(checksumBefore, row.stored ? "1234" : nullptr,
+               row.stored ? MessageText(row.answer.raw || row.via == Via::RedirectToServer
+                                            ? AnswerOfSize("1234", 300)
+                                            : row.answer.body)
+                          : "");
+}
+
+const std::string kBody = AnswerOfSize("1234", 3 * kChunk);
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultMatrix,
+    ::testing::Values(
+        FaultRow{"Refused", Via::Refused, {}}, FaultRow{"Unresolvable", Via::Unresolvable, {}},
+        FaultRow{"NeverAccepted", Via::NeverAccepts, {}, nullptr, false, End::Background},
+        FaultRow{"StallEndedByBackground", Via::Server, Trickled(8 * kChunk, true, 300ms), nullptr,
+                 false, End::Background},
+        FaultRow{"SlowTrickle", Via::Server, Trickled(6 * kChunk, false), kSavedLine, true,
+                 End::Line},
+        FaultRow{"SlowTrickleChunked", Via::Server, Trickled(6 * kChunk, true), kSavedLine, true,
+                 End::Line},
+        FaultRow{"Empty", Via::Server, Plain(0)},
+        FaultRow{"OneByte", Via::Server, Plain(1), kParseLine, false, End::Line},
+        FaultRow{"OneRead", Via::Server, Plain(kChunk), kSavedLine, true, End::Line},
+        FaultRow{"TwoReads", Via::Server, Plain(kChunk + 1), kSavedLine, true, End::Line},
+        FaultRow{"TwentyFourReads", Via::Server, Plain(24 * kChunk), kSavedLine, true, End::Line},
+        FaultRow{"TwentyFiveReads", Via::Server, Plain(25 * kChunk), kHugeLine, false, End::Line},
+        FaultRow{"ManyMoreReads", Via::Server, Plain(60 * kChunk), kHugeLine, false, End::Line},
+        FaultRow{"Status500", Via::Server, Plain(3 * kChunk, 500), kSavedLine, true, End::Line},
+        FaultRow{"Status500Empty", Via::Server, Plain(0, 500)},
+        FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, true,
+                 End::Line},
+        FaultRow{"Status404Empty", Via::RawPort, StatusAnswer("404 Not Found", false)},
+        FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true)},
+        FaultRow{"Status204Empty", Via::RawPort, StatusAnswer("204 No Content", false)},
+        FaultRow{"Status304", Via::RawPort, StatusAnswer("304 Not Modified", true)},
+        FaultRow{"Status304Empty", Via::RawPort, StatusAnswer("304 Not Modified", false)},
+        FaultRow{"ResetBeforeStatusLine", Via::RawPort, Raw("", true)},
+        FaultRow{"ResetAfterHeaders", Via::RawPort, Raw(Head("200 OK", Length(kBody.size())), true),
+                 kReadFailedLine, false, End::Line},
+        FaultRow{
+            "ResetMidBody", Via::RawPort,
+            Raw(Head("200 OK", Length(kBody.size())) + kBody.substr(0, kBody.size() / 2), true),
+            kReadFailedLine, false, End::Line},
+        FaultRow{"MalformedChunks", Via::RawPort,
+                 Raw(Head("200 OK", "Transfer-Encoding: chunked\r\n") + "zz\r\n" + kBody)},
+        FaultRow{"UnaskedGzip", Via::RawPort,
+                 Raw(Head("200 OK", "Content-Encoding: gzip\r\n" + Length(sizeof kGzipped - 1)) +
+                     std::string(kGzipped, sizeof kGzipped - 1)),
+                 kParseLine, false, End::Line},
+        FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, true, End::Line},
+        FaultRow{
+            "RedirectToARefusedPort", Via::RawPort,
+            Raw(Head("302 Found", "Location: " + std::string(kRefusedUrl) + "\r\n" + Length(0)))},
+        FaultRow{"NoMessagesFolder", Via::Server, Plain(500), nullptr, false, End::Completion,
+                 Profile::NoMessagesFolder},
+        FaultRow{"FileForMessagesFolder", Via::Server, Plain(500), nullptr, false, End::Completion,
+                 Profile::FileForMessagesFolder},
+        FaultRow{"IniNotWritable", Via::Server, Plain(500), nullptr, false, End::Completion,
+                 Profile::IniNotWritable},
+        FaultRow{"NoBaseDirectory", Via::Server, Plain(500), nullptr, false, End::Completion,
+                 Profile::NoBaseDirectory},
+        FaultRow{"FullDisk", Via::Server, Plain(3 * kChunk), nullptr, false, End::Completion,
+                 Profile::FullDisk}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(EndToEndTest, TheRequestIsAGetWithoutBodyToTheParsedObject) {
   m_server.SetAnswer(Plain(200));
@@ -191,49 +415,6 @@ TEST_F(EndToEndTest, TheHostThreadNeverWaitsForTheAnswer) {
   ASSERT_TRUE(RunUntilLogLines(2));
   EXPECT_TRUE(m_server.ReleasedInTime()) << "the handshake waited for the network";
   EXPECT_EQ(hostsim::LogTexts()[1], kSavedLine);
-}
-
-struct UnreachableCase {
-  const char* name;
-  const char* url;
-};
-
-class UnreachableTest : public EndToEndTest,
-                        public ::testing::WithParamInterface<UnreachableCase> {};
-
-TEST_P(UnreachableTest, TheExchangeEndsWithoutProcessing) {
-  m_profile.WritePlacementConfiguration(PlacementConfiguration(GetParam().url));
-  // A refused connection may complete before the handshake's caller looks at the queue, so
-  // only the completion's arrival as a message of its own is waited for; that the handshake
-  // never waits for the network is shown with a held answer.
-  Activate();
-  EXPECT_TRUE(
-      hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
-  hostsim::RunMessagesUntil([] { return false; }, 200ms);
-  EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine));
-  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
-  EXPECT_TRUE(NoMessageFile());
-}
-
-INSTANTIATE_TEST_SUITE_P(Targets, UnreachableTest,
-                         ::testing::Values(UnreachableCase{"Refused", kRefusedUrl},
-                                           UnreachableCase{"UnknownName",
-                                                           "http://corvane-test.invalid/x"}),
-                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
-
-TEST_F(EndToEndTest, GoingToTheBackgroundInTheMiddleOfATransferEndsIt) {
-  HttpAnswer answer = Trickled(8 * kChunk, true);
-  answer.tricklePause = 40ms;
-  m_server.SetAnswer(answer);
-  Activate();
-  ASSERT_TRUE(
-      hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
-  hostsim::DeliverGoingBackground();
-  // Late completions, if any, find no request.
-  hostsim::RunMessagesUntil([] { return false; }, 500ms);
-  EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine));
-  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
-  EXPECT_TRUE(NoMessageFile());
 }
 
 // A service answer: a WebControlMessage with this checksum attribute and content.
@@ -372,9 +553,8 @@ class OverlapTest : public EndToEndTest, public ::testing::WithParamInterface<Ov
 
 TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
   const OverlapCase& overlap = GetParam();
-  HttpAnswer answer = Trickled(6 * kChunk, true);
-  answer.body = AnswerOfSize("1234", 6 * kChunk);
-  answer.tricklePause = overlap.againWhileReading ? 40ms : 1ms;
+  WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
+  const HttpAnswer answer = Trickled(6 * kChunk, true, overlap.againWhileReading ? 40ms : 1ms);
   m_server.SetAnswer(answer);
   for (std::size_t call = 0; call < overlap.callsAtOnce; ++call) m_module.InvokeWebTsm();
   ASSERT_EQ(hostsim::RunPendingMessages(), overlap.callsAtOnce);
@@ -386,15 +566,14 @@ TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
     ++sendings;
   }
   ASSERT_TRUE(RunUntilLogLines(sendings + 1)) << ::testing::PrintToString(hostsim::LogTexts());
-  hostsim::RunMessagesUntil([] { return false; }, 300ms);  // late completions of closed ones
+  Settle();  // late completions of closed ones
 
   std::vector<std::string> expected(sendings, kSendingLine);
   expected.emplace_back(kSavedLine);
   EXPECT_EQ(hostsim::LogTexts(), expected);
-  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
-  EXPECT_EQ(FilesIn(m_profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
-  EXPECT_EQ(MessageText(MessageFile("1234")).size(), MessageText(answer.body).size());
-  EXPECT_EQ(m_profile.RecordedCheckSum(), "1234");
+  EXPECT_EQ(FilesIn(m_profile.messagesFolder),
+            (std::set<std::string>{kOldFile, "1234WebTSMFile.xmf"}));
+  ExpectIntact(std::nullopt, "1234", MessageText(answer.body));
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, OverlapTest,
@@ -413,7 +592,7 @@ TEST_F(EndToEndTest, AnExceptionOnTheAnswerLeavesExecuteToTheHostsRunner) {
   ASSERT_TRUE(
       hostsim::RunMessagesUntil([] { return hostsim::MessagesFailed() >= 1; }, kExchangeLimit));
   EXPECT_THAT(hostsim::LogTexts(), Contains(StartsWith("Message DelayedWebRequest left Execute")));
-  EXPECT_TRUE(NoMessageFile());
+  EXPECT_TRUE(FilesIn(m_profile.messagesFolder).empty());
   EXPECT_EQ(m_profile.RecordedCheckSum(), std::nullopt);
 }
 

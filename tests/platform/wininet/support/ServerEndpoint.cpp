@@ -1,22 +1,24 @@
 #include "ServerEndpoint.h"
 
 #ifdef _WIN32
-#  include <winsock2.h>
-#  include <ws2tcpip.h>
-#  include "PortFile.h"
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "PortFile.h"
 #else
-#  include <arpa/inet.h>
-#  include <netinet/in.h>
-#  include <sys/socket.h>
-#  include <unistd.h>
-#  include "TestServer.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "server/ScriptedServer.h"
 #endif
 
 int TestServerPort() {
 #ifdef _WIN32
   return corvane_test::PortFromFileNamedBy("CORVANE_TEST_SERVER_PORT_FILE");
 #else
-  static TestServer server;
+  static corvane_test::ScriptedServer server;
   return server.Port();
 #endif
 }

@@ -72,12 +72,15 @@ std::set<HINTERNET> OpenHandles() { return TheState().open; }
 HINTERNET LastSession() { return TheState().lastSession; }
 HINTERNET LastRequest() { return TheState().lastRequest; }
 
+namespace {
+// The installed callback, as WinINet would call it for the request handle.
 void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result, DWORD error) {
   if (INTERNET_STATUS_CALLBACK callback = InstalledCallback()) {
     INTERNET_ASYNC_RESULT asyncResult{result, error};
     callback(TheState().lastRequest, context, status, &asyncResult, sizeof asyncResult);
   }
 }
+}  // namespace
 
 bool CompleteQueuedRead(DWORD error) {
   auto queued = std::exchange(TheState().queuedRead, std::nullopt);
