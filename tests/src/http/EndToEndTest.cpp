@@ -44,7 +44,15 @@ constexpr std::size_t kChunk = 2047;
 constexpr const char* kSendingLine = "Sending the TSM request";
 constexpr const char* kHugeLine = "TBD: huge response";
 constexpr const char* kParseLine = "XSD parsing error";
+#ifdef _WIN32
+// Wine's WinINet reads a body after a 204 or 304 that comes with a length, and reports a reset
+// connection with the socket's error rather than WinINet's own.
+constexpr bool kWine = true;
+constexpr const char* kReadFailedLine = "InternetReadFileEx failed, error --> 10054";
+#else
+constexpr bool kWine = false;
 constexpr const char* kReadFailedLine = "InternetReadFileEx failed, error --> 12031";
+#endif
 constexpr auto kExchangeLimit = 20s;
 constexpr const char* kOldFile = "previousWebTSMFile.xmf";
 constexpr const char* kOldBytes = "<?xml version=\"1.0\"?><Messages><M>old</M></Messages>";
@@ -137,6 +145,22 @@ HttpAnswer Trickled(std::size_t size, bool chunked, std::chrono::milliseconds pa
   answer.tricklePause = pause;
   return answer;
 }
+
+// A service answer: a WebControlMessage with this checksum attribute and content.
+std::string ServiceAnswer(const std::string& checksum, const std::string& content) {
+  return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + content +
+         "</WebControlMessage>";
+}
+
+HttpAnswer Answering(std::string body, int status = 200) {
+  HttpAnswer answer;
+  answer.status = status;
+  answer.body = std::move(body);
+  return answer;
+}
+
+constexpr const char* kStoredMessages =
+    "<Messages><Message id=\"1\">Line one\nLine two</Message><Message id=\"2\"/></Messages>";
 
 // Bytes written as they are, on the raw port; `reset` ends the connection with a reset.
 HttpAnswer Raw(std::string bytes, bool reset = false) {
@@ -359,9 +383,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, true,
                  End::Line},
         FaultRow{"Status404Empty", Via::RawPort, StatusAnswer("404 Not Found", false)},
-        FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true)},
+        FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true),
+                 kWine ? kSavedLine : nullptr, kWine},
         FaultRow{"Status204Empty", Via::RawPort, StatusAnswer("204 No Content", false)},
-        FaultRow{"Status304", Via::RawPort, StatusAnswer("304 Not Modified", true)},
+        FaultRow{"Status304", Via::RawPort, StatusAnswer("304 Not Modified", true),
+                 kWine ? kSavedLine : nullptr, kWine},
         FaultRow{"Status304Empty", Via::RawPort, StatusAnswer("304 Not Modified", false)},
         FaultRow{"ResetBeforeStatusLine", Via::RawPort, Raw("", true)},
         FaultRow{"ResetAfterHeaders", Via::RawPort, Raw(Head("200 OK", Length(kBody.size())), true),
@@ -376,6 +402,21 @@ INSTANTIATE_TEST_SUITE_P(
                  Raw(Head("200 OK", "Content-Encoding: gzip\r\n" + Length(sizeof kGzipped - 1)) +
                      std::string(kGzipped, sizeof kGzipped - 1)),
                  kParseLine, false, End::Line},
+        FaultRow{"NoOperationAndCheckSumWithoutMessages", Via::Server,
+                 Answering(ServiceAnswer("1234", "<NoOperation/>"))},
+        FaultRow{"XhtmlErrorPage", Via::Server,
+                 Answering("<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/"
+                           "xhtml\"><head><title>Bad Gateway</title></head><body><h1>502 "
+                           "Bad Gateway</h1></body></html>\n",
+                           502)},
+        FaultRow{"NamespacedRoot", Via::Server,
+                 Answering("<WebControlMessage xmlns=\"urn:corvane:messages\" "
+                           "Userpref_CheckSum=\"1234\">" +
+                           std::string(kStoredMessages) + "</WebControlMessage>")},
+        FaultRow{"MalformedBody", Via::Server,
+                 Answering("<WebControlMessage Userpref_CheckSum=\"1234\"><Messages><M>x"
+                           "</Messages></WebControlMessage>"),
+                 "XSD parsing error in ", false, End::Line},
         FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, true, End::Line},
         FaultRow{
             "RedirectToARefusedPort", Via::RawPort,
@@ -392,18 +433,6 @@ INSTANTIATE_TEST_SUITE_P(
                  Profile::FullDisk}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
-TEST_F(EndToEndTest, TheRequestIsAGetWithoutBodyToTheParsedObject) {
-  m_server.SetAnswer(Plain(200));
-  Activate();
-  ASSERT_TRUE(RunUntilLogLines(2));
-  const auto requests = m_server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].target, "/tsm/get?v=27");
-  EXPECT_EQ(requests[0].body, "");
-  EXPECT_TRUE(requests[0].contentLength.empty() || requests[0].contentLength == "0");
-}
-
 TEST_F(EndToEndTest, TheHostThreadNeverWaitsForTheAnswer) {
   HttpAnswer answer = Plain(300);
   answer.holdUntilReleased = true;
@@ -417,58 +446,15 @@ TEST_F(EndToEndTest, TheHostThreadNeverWaitsForTheAnswer) {
   EXPECT_EQ(hostsim::LogTexts()[1], kSavedLine);
 }
 
-// A service answer: a WebControlMessage with this checksum attribute and content.
-std::string ServiceAnswer(const std::string& checksum, const std::string& content) {
-  return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + content +
-         "</WebControlMessage>";
-}
-
-HttpAnswer Answering(std::string body, int status = 200) {
-  HttpAnswer answer;
-  answer.status = status;
-  answer.body = std::move(body);
-  return answer;
-}
-
-constexpr const char* kStoredMessages =
-    "<Messages><Message id=\"1\">Line one\nLine two</Message><Message id=\"2\"/></Messages>";
-
-struct StoringCase {
-  const char* name;
-  HttpAnswer answer;
-  bool stored;             // 1234WebTSMFile.xmf written and 1234 recorded
-  const char* secondLine;  // the line logged after the sending line; nullptr: none
-};
-
-void PrintTo(const StoringCase& storing, std::ostream* out) { *out << storing.name; }
-
-class StoringTest : public EndToEndTest, public ::testing::WithParamInterface<StoringCase> {};
-
-TEST_P(StoringTest, OnlyAMessageSetWithItsCheckSumIsStoredAndRecorded) {
-  m_profile.RecordCheckSum("previous");
-  m_server.SetAnswer(GetParam().answer);
+// The declaration, then the Messages element's markup; the line feed in the message text
+// reaches the disk as CR LF. Wine's MSXML indents the markup with tabs and CR LF of its own,
+// so only the Linux serialisation is compared byte for byte.
+TEST_F(EndToEndTest, TheMessagesElementIsStoredWithItsDeclaration) {
+  m_server.SetAnswer(Answering(ServiceAnswer("1234", kStoredMessages)));
   Activate();
-  ASSERT_TRUE(RunUntilAnswerProcessed()) << ::testing::PrintToString(hostsim::LogTexts());
-
-  const auto texts = hostsim::LogTexts();
-  ASSERT_EQ(texts.size(), GetParam().secondLine == nullptr ? 1u : 2u)
-      << ::testing::PrintToString(texts);
-  EXPECT_EQ(texts[0], kSendingLine);
-  if (GetParam().secondLine != nullptr) {
-    EXPECT_EQ(texts[1].rfind(GetParam().secondLine, 0), 0u) << texts[1];
-  }
-  EXPECT_EQ(hostsim::MessagesFailed(), 0u);
-  if (!GetParam().stored) {
-    EXPECT_TRUE(FilesIn(m_profile.messagesFolder).empty());
-    EXPECT_EQ(m_profile.RecordedCheckSum(), "previous");
-    return;
-  }
-  EXPECT_EQ(FilesIn(m_profile.messagesFolder), std::set<std::string>{"1234WebTSMFile.xmf"});
+  ASSERT_TRUE(RunUntilLogLines(2)) << ::testing::PrintToString(hostsim::LogTexts());
+  EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
   EXPECT_EQ(m_profile.RecordedCheckSum(), "1234");
-
-  // The declaration, then the Messages element's markup; the line feed in the message text
-  // reaches the disk as CR LF. Wine's MSXML indents the markup with tabs and CR LF of its own,
-  // so only the Linux serialisation is compared byte for byte.
   const std::string bytes = MessageFile("1234");
   const std::string markup =
       "<Messages><Message id=\"1\">Line one\r\nLine two</Message>"
@@ -481,31 +467,7 @@ TEST_P(StoringTest, OnlyAMessageSetWithItsCheckSumIsStoredAndRecorded) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, StoringTest,
-    ::testing::Values(
-        StoringCase{"CheckSumAndMessages", Answering(ServiceAnswer("1234", kStoredMessages)), true,
-                    kSavedLine},
-        StoringCase{"NoOperationAndCheckSumWithoutMessages",
-                    Answering(ServiceAnswer("1234", "<NoOperation/>")), false, nullptr},
-        StoringCase{"XhtmlErrorPage",
-                    Answering("<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/"
-                              "xhtml\"><head><title>Bad Gateway</title></head><body><h1>502 "
-                              "Bad Gateway</h1></body></html>\n",
-                              502),
-                    false, nullptr},
-        StoringCase{"NamespacedRoot",
-                    Answering("<WebControlMessage xmlns=\"urn:corvane:messages\" "
-                              "Userpref_CheckSum=\"1234\">" +
-                              std::string(kStoredMessages) + "</WebControlMessage>"),
-                    false, nullptr},
-        StoringCase{"MalformedBody",
-                    Answering("<WebControlMessage Userpref_CheckSum=\"1234\"><Messages><M>x"
-                              "</Messages></WebControlMessage>"),
-                    false, "XSD parsing error in "}),
-    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
-
-TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBack) {
+TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextGetSendsBack) {
   m_profile.WritePlacementConfiguration(PlacementConfiguration(
       m_server.Url("/tsm/get"), {{"Product.Version", "v"}, {"CheckSum", "cs"}}));
   struct Step {
@@ -529,7 +491,10 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextRequestSendsBa
     EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
     const auto requests = m_server.Requests();
     ASSERT_EQ(requests.size(), ++exchanges);
+    EXPECT_EQ(requests.back().method, "GET");
     EXPECT_EQ(requests.back().target, std::string("/tsm/get?v=27&cs=") + step.sentBack);
+    EXPECT_EQ(requests.back().body, "");
+    EXPECT_TRUE(requests.back().contentLength.empty() || requests.back().contentLength == "0");
     EXPECT_EQ(m_profile.RecordedCheckSum(), step.checksum);
     EXPECT_EQ(MessageText(MessageFile(step.checksum)), step.message);
   }
