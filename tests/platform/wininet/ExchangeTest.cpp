@@ -60,10 +60,9 @@ TEST(Exchange, TrickledBodyCompletesQueuedReadsIntoTheCallersBuffer) {
 TEST(Exchange, ErrorStatusKeepsItsBody) {
   REQUIRE_SERVER(port);
   Exchange exchange(port, "/status/500");
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
-  EXPECT_NE(result.dwResult, 0u);
+  const auto result = exchange.SendAndWait();
+  ASSERT_TRUE(result);
+  EXPECT_NE(result->dwResult, 0u);
   EXPECT_EQ(exchange.StatusCode(), 500u);
   const ReadOutcome read = exchange.ReadAll();
   ASSERT_TRUE(read.ok);
@@ -99,9 +98,7 @@ TEST(Exchange, SpacesInTheObjectAreEscaped) {
 TEST(Exchange, EssentialNotificationsArriveInOrderOffTheCallingThread) {
   REQUIRE_SERVER(port);
   Exchange exchange(port, "/bytes/10");
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
+  ASSERT_TRUE(exchange.SendAndWait());
   const auto records = exchange.recorder.Records();
   auto position = [&](DWORD status) {
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -161,17 +158,16 @@ TEST(Exchange, SilentServerTimesOutAfterTheReceiveTimeout) {
   DWORD timeout = 300;
   ASSERT_TRUE(InternetSetOptionA(exchange.request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
                                  sizeof timeout));
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
-  EXPECT_EQ(result.dwResult, 0u);
+  const auto result = exchange.SendAndWait();
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->dwResult, 0u);
 #ifdef _WIN32
   // Wine reports the abandoned connection rather than the timeout.
-  EXPECT_TRUE(result.dwError == ERROR_INTERNET_TIMEOUT ||
-              result.dwError == ERROR_INTERNET_CONNECTION_ABORTED)
-      << result.dwError;
+  EXPECT_TRUE(result->dwError == ERROR_INTERNET_TIMEOUT ||
+              result->dwError == ERROR_INTERNET_CONNECTION_ABORTED)
+      << result->dwError;
 #else
-  EXPECT_EQ(result.dwError, ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(result->dwError, ERROR_INTERNET_TIMEOUT);
 #endif
 }
 
@@ -179,9 +175,7 @@ TEST(Exchange, HugeBodyReadSlowlyArrivesWhole) {
   REQUIRE_SERVER(port);
   constexpr std::size_t kSize = 4 * 1024 * 1024;
   Exchange exchange(port, ("/bytes/" + std::to_string(kSize)).c_str());
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
+  ASSERT_TRUE(exchange.SendAndWait());
   // Let the transfer run into the reader's limit before reading at all.
   std::this_thread::sleep_for(200ms);
   const ReadOutcome read = exchange.ReadAll(65536);

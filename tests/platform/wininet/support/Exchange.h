@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +71,8 @@ class Exchange {
   // After WaitForResponse: reads to the end as the module does: `chunk` bytes at most per read,
   // waiting for the completion of every queued read.
   ReadOutcome ReadAll(DWORD chunk = 2047);
+  // Send and WaitForResponse: the send's result, or nullopt when none came.
+  std::optional<INTERNET_ASYNC_RESULT> SendAndWait();
   // Send, WaitForResponse and ReadAll in one.
   ReadOutcome Run();
   DWORD StatusCode();
