@@ -1,15 +1,9 @@
 // Whole activations through the loaded module, over the platform's WinINet on Linux and
 // Wine's on Windows, against a scripted HTTP server on 127.0.0.1. The fault matrix runs every
 // way an exchange can go wrong and checks the same things after each.
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 #include <gmock/gmock.h>
@@ -23,6 +17,7 @@
 
 #include "Answers.h"
 #include "LocalHttpServer.h"
+#include "LoopbackSocket.h"
 #include "ModuleFixture.h"
 #include "PlacementConfiguration.h"
 #include "StoreExpectations.h"
@@ -216,41 +211,6 @@ struct FaultRow {
 
 void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.name; }
 
-// A loopback listener that never accepts: connections wait in its backlog.
-class NeverAccepting {
- public:
-  NeverAccepting() {
-#ifdef _WIN32
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-#ifdef _WIN32
-    int length = sizeof address;
-#else
-    socklen_t length = sizeof address;
-#endif
-    m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(m_socket, 4);
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-  }
-  ~NeverAccepting() {
-#ifdef _WIN32
-    closesocket(m_socket);
-#else
-    close(m_socket);
-#endif
-  }
-  int port = 0;
-
- private:
-  decltype(socket(0, 0, 0)) m_socket;
-};
-
 class FaultMatrix : public EndToEndTest, public ::testing::WithParamInterface<FaultRow> {};
 
 TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem) {
@@ -260,7 +220,7 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
 #endif
   WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
   m_profile.RecordCheckSum("previous");
-  NeverAccepting silent;
+  LoopbackSocket silent(true);  // never accepts
   switch (row.via) {
     case Via::Server:
       break;
