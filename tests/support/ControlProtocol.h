@@ -1,28 +1,27 @@
 // How a test steers a scripted server in another process: requests to the server program's
 // control port, which is not the port that serves the scripted answers.
 //
-//   POST /reset                        starts afresh for a new test; answers {"port": P}, the
-//                                      port that serves the scripted answers
-//   PUT  /answer?status=..&chunked=..&trickleBytes=..&tricklePauseMs=..&hold=..
+//   POST /reset                        starts afresh for a new test; answers {"port": P,
+//                                      "rawPort": R}, the ports that serve the scripted answers
+//   PUT  /answer?status=..&chunked=..&trickleBytes=..&tricklePauseMs=..&hold=..&raw=..&reset=..
 //                                      the next answers; the request's body is the answer's
 //                                      body, byte for byte
 //   POST /release                      lets held answers go
 //   GET  /released-in-time             {"value": bool}
-//   GET  /answers-sent?count=N&timeoutMs=T
 //   GET  /requests-arrived?count=N&timeoutMs=T
 //                                      {"value": bool}, answered when the count is reached
 //                                      or the time is up (the server caps the wait)
 //   GET  /requests                     [{"method", "target", "version", "body",
 //                                        "contentLength"}, ...]
+//   the fixed routes of ScriptedServer.h   as on the scripted server's port
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "ScriptedExchange.h"
 
@@ -32,7 +31,6 @@ inline constexpr const char* kReset = "/reset";
 inline constexpr const char* kAnswer = "/answer";
 inline constexpr const char* kRelease = "/release";
 inline constexpr const char* kReleasedInTime = "/released-in-time";
-inline constexpr const char* kAnswersSent = "/answers-sent";
 inline constexpr const char* kRequestsArrived = "/requests-arrived";
 inline constexpr const char* kRequests = "/requests";
 
@@ -50,11 +48,11 @@ inline std::optional<long long> Decimal(const std::string& text) {
 
 // The answer's settings as the query of PUT /answer.
 inline std::string AnswerQuery(const HttpAnswer& answer) {
-  return "?status=" + std::to_string(answer.status) +
-         "&chunked=" + (answer.chunked ? "1" : "0") +
+  return "?status=" + std::to_string(answer.status) + "&chunked=" + (answer.chunked ? "1" : "0") +
          "&trickleBytes=" + std::to_string(answer.trickleBytes) +
          "&tricklePauseMs=" + std::to_string(answer.tricklePause.count()) +
-         "&hold=" + (answer.holdUntilReleased ? "1" : "0");
+         "&hold=" + (answer.holdUntilReleased ? "1" : "0") + "&raw=" + (answer.raw ? "1" : "0") +
+         "&reset=" + (answer.reset ? "1" : "0");
 }
 
 // The answer from PUT /answer: `parameter` gives a query parameter's value (empty when
@@ -67,7 +65,9 @@ std::optional<HttpAnswer> AnswerFrom(const Parameter& parameter, std::string bod
   const auto trickleBytes = number("trickleBytes");
   const auto pause = number("tricklePauseMs");
   const auto hold = number("hold");
-  if (!status || !chunked || !trickleBytes || !pause || !hold) {
+  const auto raw = number("raw");
+  const auto reset = number("reset");
+  if (!status || !chunked || !trickleBytes || !pause || !hold || !raw || !reset) {
     return std::nullopt;
   }
   HttpAnswer answer;
@@ -77,6 +77,8 @@ std::optional<HttpAnswer> AnswerFrom(const Parameter& parameter, std::string bod
   answer.trickleBytes = static_cast<std::size_t>(*trickleBytes);
   answer.tricklePause = std::chrono::milliseconds(*pause);
   answer.holdUntilReleased = *hold != 0;
+  answer.raw = *raw != 0;
+  answer.reset = *reset != 0;
   return answer;
 }
 
@@ -102,10 +104,8 @@ inline nlohmann::json ToJson(const RecordedRequest& request) {
 inline std::vector<RecordedRequest> RequestsFrom(const nlohmann::json& listing) {
   std::vector<RecordedRequest> requests;
   for (const auto& item : listing) {
-    requests.push_back({item.at("method").get<std::string>(),
-                        item.at("target").get<std::string>(),
-                        item.at("version").get<std::string>(),
-                        item.at("body").get<std::string>(),
+    requests.push_back({item.at("method").get<std::string>(), item.at("target").get<std::string>(),
+                        item.at("version").get<std::string>(), item.at("body").get<std::string>(),
                         item.at("contentLength").get<std::string>()});
   }
   return requests;

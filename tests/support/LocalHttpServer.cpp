@@ -11,7 +11,8 @@ class LocalHttpServer::Backend : public ScriptedServer {};
 
 LocalHttpServer::LocalHttpServer() : m_backend(std::make_unique<Backend>()) {
   m_port = m_backend->Port();
-  if (m_port == 0) {
+  m_rawPort = m_backend->RawPort();
+  if (m_port == 0 || m_rawPort == 0) {
     ADD_FAILURE() << "cannot bind a port on 127.0.0.1";
   }
 }
@@ -23,11 +24,6 @@ void LocalHttpServer::SetAnswer(const HttpAnswer& answer) { m_backend->SetAnswer
 void LocalHttpServer::Release() { m_backend->Release(); }
 
 bool LocalHttpServer::ReleasedInTime() const { return m_backend->ReleasedInTime(); }
-
-bool LocalHttpServer::WaitForAnswersSent(std::size_t count,
-                                         std::chrono::milliseconds timeout) const {
-  return m_backend->WaitForAnswersSent(count, timeout);
-}
 
 std::vector<RecordedRequest> LocalHttpServer::Requests() const { return m_backend->Requests(); }
 

@@ -15,7 +15,7 @@
 namespace corvane_test {
 
 class LocalHttpServer {
-public:
+ public:
   // A server with no answer scripted and no request recorded yet. A server that cannot be
   // reached fails the calling test and has port 0.
   LocalHttpServer();
@@ -27,22 +27,24 @@ public:
   std::string Url(const std::string& target) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + target;
   }
+  // Where raw answers (HttpAnswer::raw) are served.
+  std::string RawUrl(const std::string& target) const {
+    return "http://127.0.0.1:" + std::to_string(m_rawPort) + target;
+  }
 
   void SetAnswer(const HttpAnswer& answer);
   void Release();
   // Whether a held answer was let go by Release() rather than by its safety timeout.
   bool ReleasedInTime() const;
 
-  // Whether `count` answers have been written to the end, within the timeout.
-  bool WaitForAnswersSent(std::size_t count, std::chrono::milliseconds timeout) const;
-
   std::vector<RecordedRequest> Requests() const;
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
-private:
+ private:
   class Backend;  // the server itself, or the channel to it
   std::unique_ptr<Backend> m_backend;
   int m_port = 0;
+  int m_rawPort = 0;
 };
 
 }  // namespace corvane_test

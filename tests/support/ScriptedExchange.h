@@ -17,7 +17,23 @@ struct HttpAnswer {
   std::chrono::milliseconds tricklePause{0};
   // The answer waits until Release() (or the server stops).
   bool holdUntilReleased = false;
+  // A fault no well-formed server makes: served on the raw port, `body` is written to the
+  // connection as it is (status line and headers included), which is then closed, or reset
+  // when `reset`.
+  bool raw = false;
+  bool reset = false;
 };
+
+// The bytes of a fixed route's body of `size` bytes from `offset` on: printable and varying
+// with the position, so that a lost, repeated or misplaced chunk shows.
+inline std::string BodyPattern(std::size_t size, std::size_t offset = 0) {
+  std::string body(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    body[i] =
+        static_cast<char>('A' + ((static_cast<unsigned>(offset + i) * 2654435761u) >> 24) % 26);
+  }
+  return body;
+}
 
 struct RecordedRequest {
   std::string method;

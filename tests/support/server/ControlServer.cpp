@@ -24,44 +24,27 @@ void Refuse(httplib::Response& response, const std::string& why) {
   response.set_content(why, "text/plain");
 }
 
-using Milliseconds = std::chrono::milliseconds;
-
-// A route that answers {"value": reached} once `wait(count, timeout)` returns, with the
-// count and the timeout (capped) from the query; a malformed query is refused.
-template <typename Wait>
-void WaitRoute(httplib::Server& server, const char* path, Wait wait) {
-  server.Get(path, [wait](const httplib::Request& request, httplib::Response& response) {
-    const auto count = control::Decimal(request.get_param_value("count"));
-    const auto milliseconds = control::Decimal(request.get_param_value("timeoutMs"));
-    if (!count || !milliseconds) {
-      Refuse(response, "count and timeoutMs must be decimal numbers");
-      return;
-    }
-    const auto timeout = std::min<Milliseconds>(Milliseconds(*milliseconds), control::kLongestWait);
-    Reply(response, {{"value", wait(static_cast<std::size_t>(*count), timeout)}});
-  });
-}
-
 }  // namespace
 
 ControlServer::ControlServer(ScriptedServer& scripted)
     : m_server(std::make_unique<httplib::Server>()) {
   httplib::Server& server = *m_server;
+  AddFixedRoutes(server);
   server.Post(control::kReset, [&scripted](const httplib::Request&, httplib::Response& response) {
     scripted.Reset();
-    Reply(response, {{"port", scripted.Port()}});
+    Reply(response, {{"port", scripted.Port()}, {"rawPort", scripted.RawPort()}});
   });
-  server.Put(control::kAnswer, [&scripted](const httplib::Request& request,
-                                           httplib::Response& response) {
-    auto answer = control::AnswerFrom(
-        [&](const char* name) { return request.get_param_value(name); }, request.body);
-    if (!answer) {
-      Refuse(response, "malformed answer settings");
-      return;
-    }
-    scripted.SetAnswer(std::move(*answer));
-    Reply(response, json::object());
-  });
+  server.Put(control::kAnswer,
+             [&scripted](const httplib::Request& request, httplib::Response& response) {
+               auto answer = control::AnswerFrom(
+                   [&](const char* name) { return request.get_param_value(name); }, request.body);
+               if (!answer) {
+                 Refuse(response, "malformed answer settings");
+                 return;
+               }
+               scripted.SetAnswer(std::move(*answer));
+               Reply(response, json::object());
+             });
   server.Post(control::kRelease, [&scripted](const httplib::Request&, httplib::Response& response) {
     scripted.Release();
     Reply(response, json::object());
@@ -70,15 +53,21 @@ ControlServer::ControlServer(ScriptedServer& scripted)
              [&scripted](const httplib::Request&, httplib::Response& response) {
                Reply(response, {{"value", scripted.ReleasedInTime()}});
              });
-  WaitRoute(server, control::kAnswersSent, [&scripted](std::size_t count, Milliseconds timeout) {
-    return scripted.WaitForAnswersSent(count, timeout);
+  // {"value": reached} once the count is reached or the time (capped) is up.
+  server.Get(control::kRequestsArrived, [&scripted](const httplib::Request& request,
+                                                    httplib::Response& response) {
+    const auto count = control::Decimal(request.get_param_value("count"));
+    const auto milliseconds = control::Decimal(request.get_param_value("timeoutMs"));
+    if (!count || !milliseconds) {
+      Refuse(response, "count and timeoutMs must be decimal numbers");
+      return;
+    }
+    const auto timeout = std::min<std::chrono::milliseconds>(
+        std::chrono::milliseconds(*milliseconds), control::kLongestWait);
+    Reply(response,
+          {{"value", scripted.WaitForRequests(static_cast<std::size_t>(*count), timeout)}});
   });
-  WaitRoute(server, control::kRequestsArrived,
-            [&scripted](std::size_t count, Milliseconds timeout) {
-              return scripted.WaitForRequests(count, timeout);
-            });
-  server.Get(control::kRequests, [&scripted](const httplib::Request&,
-                                             httplib::Response& response) {
+  server.Get(control::kRequests, [&scripted](const httplib::Request&, httplib::Response& response) {
     json listing = json::array();
     for (const auto& request : scripted.Requests()) {
       listing.push_back(control::ToJson(request));

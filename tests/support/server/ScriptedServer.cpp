@@ -1,18 +1,113 @@
 #include "ScriptedServer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 
+#include "Answers.h"
 #include "LoopbackListener.h"
 
 namespace corvane_test {
 
 namespace {
+
+using namespace std::chrono_literals;
+
 // A held answer lets go by itself after this long, so that a faulty module cannot hang a test.
 constexpr std::chrono::seconds kHoldLimit{10};
+
+std::size_t Number(const httplib::Request& request, std::size_t index) {
+  return std::stoul(request.matches[static_cast<int>(index)].str());
+}
+
+// Headers cpp-httplib adds to a request itself; they never were on the wire.
+bool AddedByServer(const std::string& name) {
+  return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+         name == "LOCAL_PORT";
+}
+
+// Chunked pieces of the pattern, `piece` bytes each, `pause` before each, `size` in all.
+void PatternPieces(httplib::Response& response, std::size_t size, std::size_t piece,
+                   std::chrono::milliseconds pause) {
+  response.set_chunked_content_provider("application/octet-stream",
+                                        [=](std::size_t offset, httplib::DataSink& sink) {
+                                          std::this_thread::sleep_for(pause);
+                                          const std::size_t count = std::min(piece, size - offset);
+                                          if (count > 0)
+                                            sink.write(BodyPattern(count, offset).data(), count);
+                                          if (offset + count == size) sink.done();
+                                          return true;
+                                        });
+}
+
+// Reads a request's head from the connection (up to its blank line, 64 KiB at most, 5 s at
+// most); its request line, empty when none came.
+std::string RequestLine(int connection) {
+  timeval limit{5, 0};
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  std::string head;
+  char buffer[4096];
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    const ssize_t count = recv(connection, buffer, sizeof buffer, 0);
+    if (count <= 0) break;
+    head.append(buffer, static_cast<std::size_t>(count));
+  }
+  return head.substr(0, head.find("\r\n"));
+}
+
 }  // namespace
 
+void AddFixedRoutes(httplib::Server& server) {
+  server.Get(R"(/bytes/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    response.set_content(BodyPattern(Number(request, 1)), "application/octet-stream");
+  });
+  server.Get(R"(/chunked/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    PatternPieces(response, Number(request, 1), 1000, 0ms);
+  });
+  server.Get(R"(/trickle/(\d+)/(\d+))",
+             [](const httplib::Request& request, httplib::Response& response) {
+               PatternPieces(response, Number(request, 1) * 10, 10,
+                             std::chrono::milliseconds(Number(request, 2)));
+             });
+  server.Get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    response.status = static_cast<int>(Number(request, 1));
+    response.set_content("status " + std::to_string(response.status), "text/plain");
+  });
+  server.Get(R"(/echo.*)", [](const httplib::Request& request, httplib::Response& response) {
+    std::string text = request.method + " " + request.target + " " + request.version + "\n";
+    for (const auto& [name, value] : request.headers) {
+      if (!AddedByServer(name)) text += name + ": " + value + "\n";
+    }
+    response.set_content(text, "text/plain");
+  });
+  server.Get("/hang", [](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider(
+        "text/plain", [](std::size_t offset, httplib::DataSink& sink) {
+          if (offset == 0) return sink.write("partial", 7);
+          const auto end = std::chrono::steady_clock::now() + 5s;
+          while (sink.is_writable() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(10ms);
+          }
+          return false;
+        });
+  });
+  server.Get("/stall", [](const httplib::Request&, httplib::Response& response) {
+    std::this_thread::sleep_for(1s);
+    response.set_content("late", "text/plain");
+  });
+  server.Get(R"(/sized/(\w+)/(\d+))", [](const httplib::Request& request,
+                                         httplib::Response& response) {
+    response.set_content(AnswerOfSize(request.matches[1].str(), Number(request, 2)), "text/xml");
+  });
+}
+
 ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>()) {
+  AddFixedRoutes(*m_server);
   m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     RecordedRequest recorded{request.method, request.target, request.version, request.body,
                              request.get_header_value("Content-Length")};
@@ -25,9 +120,9 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
       m_requests.push_back(recorded);
       m_changed.notify_all();
       answer = m_answer;
-      if (answer.holdUntilReleased &&
-          !m_changed.wait_for(lock, kHoldLimit,
-                              [&] { return m_released || Abandoned(generation); })) {
+      if (answer.holdUntilReleased && !m_changed.wait_for(lock, kHoldLimit, [&] {
+            return m_released || Abandoned(generation);
+          })) {
         m_releaseTimedOut = true;
       }
       abandoned = Abandoned(generation);
@@ -36,16 +131,14 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
     response.set_header("Cache-Control", "no-store");
     if (abandoned) {
       // Reset or stopped while held: the answer breaks off instead of reaching a later test.
-      response.set_chunked_content_provider(
-          "text/xml", [](std::size_t, httplib::DataSink&) { return false; });
+      response.set_chunked_content_provider("text/xml",
+                                            [](std::size_t, httplib::DataSink&) { return false; });
       return;
     }
     if (answer.body.empty()) {
       response.set_content("", "text/xml");
-      CountAnswerSent(generation);
       return;
     }
-    // Every other answer goes through a provider, so that the end of its writing is known.
     const std::size_t piece = answer.trickleBytes == 0 ? answer.body.size() : answer.trickleBytes;
     auto body = std::make_shared<std::string>(answer.body);
     auto pause = answer.tricklePause;
@@ -62,12 +155,7 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
         sink.done();
         return true;
       }
-      const std::size_t count = std::min(piece, body->size() - offset);
-      const bool written = sink.write(body->data() + offset, count);
-      if (written && offset + count == body->size()) {
-        CountAnswerSent(generation);
-      }
-      return written;
+      return sink.write(body->data() + offset, std::min(piece, body->size() - offset));
     };
     if (answer.chunked) {
       response.set_chunked_content_provider("text/xml", provider);
@@ -80,6 +168,18 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
     }
   });
   m_listener = std::make_unique<LoopbackListener>(*m_server);
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  m_rawSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_rawSocket >= 0 && bind(m_rawSocket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+      listen(m_rawSocket, 16) == 0 &&
+      getsockname(m_rawSocket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    m_rawPort = ntohs(address.sin_port);
+    m_rawThread = std::thread([this] { ServeRaw(); });
+  }
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -88,21 +188,47 @@ ScriptedServer::~ScriptedServer() {
     m_stopping = true;
     m_changed.notify_all();
   }
+  if (m_rawThread.joinable()) m_rawThread.join();
+  if (m_rawSocket >= 0) close(m_rawSocket);
   m_listener.reset();
+}
+
+void ScriptedServer::ServeRaw() {
+  while (true) {
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_stopping) return;
+    }
+    pollfd waiting{m_rawSocket, POLLIN, 0};
+    if (poll(&waiting, 1, 50) <= 0) continue;
+    const int connection = accept4(m_rawSocket, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) continue;
+    const std::string line = RequestLine(connection);
+    HttpAnswer answer;
+    {
+      std::lock_guard lock(m_mutex);
+      const auto first = line.find(' ');
+      const auto second = line.find(' ', first + 1);
+      m_requests.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1),
+                            second == std::string::npos ? "" : line.substr(second + 1), "", ""});
+      m_changed.notify_all();
+      answer = m_answer;
+    }
+    send(connection, answer.body.data(), answer.body.size(), MSG_NOSIGNAL);
+    // The client takes in what was sent before the connection ends.
+    std::this_thread::sleep_for(100ms);
+    if (answer.reset) {
+      const linger abort{1, 0};
+      setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+    close(connection);
+  }
 }
 
 int ScriptedServer::Port() const { return m_listener->Port(); }
 
 bool ScriptedServer::Abandoned(Generation generation) const {
   return m_stopping || generation != m_generation;
-}
-
-void ScriptedServer::CountAnswerSent(Generation generation) {
-  std::lock_guard lock(m_mutex);
-  if (generation == m_generation) {
-    ++m_answersSent;
-    m_changed.notify_all();
-  }
 }
 
 void ScriptedServer::SetAnswer(HttpAnswer answer) {
@@ -122,12 +248,6 @@ bool ScriptedServer::ReleasedInTime() const {
   return !m_releaseTimedOut;
 }
 
-bool ScriptedServer::WaitForAnswersSent(std::size_t count,
-                                        std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, timeout, [&] { return m_answersSent >= count; });
-}
-
 std::vector<RecordedRequest> ScriptedServer::Requests() const {
   std::lock_guard lock(m_mutex);
   return m_requests;
@@ -144,7 +264,6 @@ void ScriptedServer::Reset() {
   m_answer = HttpAnswer{};
   m_released = false;
   m_releaseTimedOut = false;
-  m_answersSent = 0;
   m_requests.clear();
   m_changed.notify_all();
 }

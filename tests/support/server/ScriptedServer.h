@@ -1,6 +1,7 @@
 // An HTTP server on 127.0.0.1 (ephemeral port) that answers every GET with the answer the
-// test scripted, and records each request. Runs on the build machine: in the test process on
-// Linux, in a server program of its own beside the Windows tests under Wine.
+// test scripted, and records each request; raw answers (faults) come from a port of their
+// own. Runs on the build machine: in the test process on Linux, in a server program of its
+// own beside the Windows tests under Wine. Fixed routes (AddFixedRoutes) come first.
 #pragma once
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "ScriptedExchange.h"
@@ -21,40 +23,54 @@ namespace corvane_test {
 
 class LoopbackListener;
 
+// Routes that answer the same whatever is scripted, for the WinINet tests:
+//   /bytes/<n>              n bytes of BodyPattern with a Content-Length
+//   /chunked/<n>            the same, chunked, in pieces of 1000 bytes
+//   /trickle/<pieces>/<ms>  chunked, 10-byte pieces of the pattern, one every <ms> ms
+//   /status/<code>          that status, body "status <code>"
+//   /echo...                the request line and headers as received (one per line)
+//   /hang                   headers and 7 bytes of body, then nothing until the client
+//                           leaves (at most 5 s)
+//   /stall                  no answer for 1 s
+//   /sized/<checksum>/<n>   a message set of n bytes (AnswerOfSize)
+void AddFixedRoutes(httplib::Server& server);
+
 class ScriptedServer {
-public:
+ public:
   ScriptedServer();  // Port() is 0 when no port could be bound
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   int Port() const;
+  int RawPort() const { return m_rawPort; }  // 0 when no port could be bound
 
   void SetAnswer(HttpAnswer answer);
   void Release();
   // Whether every held answer was let go by Release() rather than by its safety timeout.
   bool ReleasedInTime() const;
 
-  // Whether `count` answers have been written to the end, within the timeout.
-  bool WaitForAnswersSent(std::size_t count, std::chrono::milliseconds timeout) const;
-
   std::vector<RecordedRequest> Requests() const;
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
   // Starts afresh for the next test: answers still under way are cut short (held ones let
-  // go), and the answer, the requests and the counts are forgotten.
+  // go), and the answer and the requests are forgotten.
   void Reset();
 
-private:
+ private:
   using Generation = std::uint64_t;
 
   // Whether the answers of `generation` are to stop (reset since, or the server stopping).
   // Called with the mutex held.
   bool Abandoned(Generation generation) const;
-  void CountAnswerSent(Generation generation);
+  // Serves raw answers on m_rawSocket until the server stops.
+  void ServeRaw();
 
   std::unique_ptr<httplib::Server> m_server;
   std::unique_ptr<LoopbackListener> m_listener;
+  int m_rawSocket = -1;
+  int m_rawPort = 0;
+  std::thread m_rawThread;
 
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_changed;
@@ -63,7 +79,6 @@ private:
   bool m_released = false;
   bool m_releaseTimedOut = false;
   bool m_stopping = false;
-  std::size_t m_answersSent = 0;
   std::vector<RecordedRequest> m_requests;
 };
 

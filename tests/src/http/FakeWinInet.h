@@ -15,34 +15,16 @@
 
 namespace fake_wininet {
 
-struct Connect {
-  HINTERNET session;
-  std::string server;
-  INTERNET_PORT port;
-  bool userNull;
-  bool passwordNull;
-  DWORD service;
-  DWORD flags;
-  DWORD_PTR context;
-};
-
 struct OpenRequest {
-  HINTERNET connection;
-  std::string verb;
   std::string object;
-  bool versionNull;
-  bool referrerNull;
-  bool acceptTypesNull;
   DWORD flags;
   DWORD_PTR context;
 };
 
 struct Read {
-  HINTERNET request;
-  bool recordWasFresh;  // every member zero but size, buffer and length
+  bool recordWasFresh;  // every member zero but size, buffer and length; no flags
   DWORD asked;
   LPVOID buffer;
-  DWORD flags;
   DWORD_PTR context;
 };
 
@@ -54,7 +36,6 @@ struct ReadStep {
   DWORD error = 0;    // Fails: the last error
 };
 ReadStep Bytes(std::string bytes);
-ReadStep Queued(std::string bytes);
 ReadStep Fails(DWORD error);
 
 struct Script {
@@ -68,15 +49,8 @@ struct Script {
 
 struct Log {
   std::vector<std::string> calls;  // function names in call order
-  std::string agent;
-  DWORD accessType = 0;
-  bool proxyNull = false;
-  bool bypassNull = false;
-  DWORD openFlags = 0;
-  std::vector<std::pair<HINTERNET, INTERNET_STATUS_CALLBACK>> callbacks;
-  std::vector<Connect> connects;
+  std::vector<INTERNET_STATUS_CALLBACK> callbacks;
   std::vector<OpenRequest> requests;
-  std::vector<std::string> sendArguments;  // "headers,length,optional,length" as null/non-null
   std::vector<Read> reads;
   std::vector<HINTERNET> closed;
   std::vector<HINTERNET> badCloses;  // handles closed that were not open
@@ -91,8 +65,6 @@ std::set<HINTERNET> OpenHandles();
 HINTERNET LastSession();
 HINTERNET LastRequest();
 
-// The installed callback, as WinINet would call it for the request handle.
-void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result = 1, DWORD error = 0);
 // Completes the queued read on the read's context: writes its bytes into the record it was
 // given, or with an error writes nothing and reports the failure. False when no read is
 // queued.

@@ -51,20 +51,20 @@ std::size_t Recorder::Count(DWORD status) {
 bool Recorder::WaitFor(DWORD status, std::size_t count, std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_mutex);
   return m_changed.wait_for(lock, timeout, [&] {
-    return static_cast<std::size_t>(std::count_if(m_records.begin(), m_records.end(), [&](const auto& r) {
-             return r.status == status;
-           })) >= count;
+    return static_cast<std::size_t>(
+               std::count_if(m_records.begin(), m_records.end(),
+                             [&](const auto& r) { return r.status == status; })) >= count;
   });
 }
 
 Exchange::Exchange(int port, const char* object, const char* server, DWORD flags)
     : recorder(NewRecorder()) {
-  session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                          INTERNET_FLAG_ASYNC);
+  session =
+      InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   InternetSetStatusCallback(session, &Recorder::Callback);
   const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
-  connection = InternetConnectA(session, server, static_cast<INTERNET_PORT>(port), nullptr,
-                                nullptr, INTERNET_SERVICE_HTTP, flags, context);
+  connection = InternetConnectA(session, server, static_cast<INTERNET_PORT>(port), nullptr, nullptr,
+                                INTERNET_SERVICE_HTTP, flags, context);
   request = HttpOpenRequestA(connection, "GET", object, nullptr, nullptr, nullptr, flags, context);
 }
 
@@ -119,12 +119,14 @@ ReadOutcome Exchange::ReadAll(DWORD chunk) {
   return outcome;
 }
 
-ReadOutcome Exchange::Run() {
+std::optional<INTERNET_ASYNC_RESULT> Exchange::SendAndWait() {
   Send();
   INTERNET_ASYNC_RESULT result{};
-  if (!WaitForResponse(result)) return {};
-  return ReadAll();
+  if (!WaitForResponse(result)) return std::nullopt;
+  return result;
 }
+
+ReadOutcome Exchange::Run() { return SendAndWait() ? ReadAll() : ReadOutcome{}; }
 
 DWORD Exchange::StatusCode() {
   DWORD code = 0;

@@ -37,7 +37,7 @@ HINTERNET NewHandle() {
 
 INTERNET_STATUS_CALLBACK InstalledCallback() {
   const auto& callbacks = TheState().log.callbacks;
-  return callbacks.empty() ? nullptr : callbacks.back().second;
+  return callbacks.empty() ? nullptr : callbacks.back();
 }
 
 bool IsFresh(const INTERNET_BUFFERSA& record) {
@@ -56,7 +56,6 @@ void Deliver(LPINTERNET_BUFFERSA record, const std::string& bytes) {
 }  // namespace
 
 ReadStep Bytes(std::string bytes) { return {ReadStep::Kind::Bytes, std::move(bytes), 0}; }
-ReadStep Queued(std::string bytes) { return {ReadStep::Kind::Queued, std::move(bytes), 0}; }
 ReadStep Fails(DWORD error) { return {ReadStep::Kind::Fails, {}, error}; }
 
 void Reset(const Script& script) {
@@ -72,12 +71,15 @@ std::set<HINTERNET> OpenHandles() { return TheState().open; }
 HINTERNET LastSession() { return TheState().lastSession; }
 HINTERNET LastRequest() { return TheState().lastRequest; }
 
+namespace {
+// The installed callback, as WinINet would call it for the request handle.
 void Notify(DWORD_PTR context, DWORD status, DWORD_PTR result, DWORD error) {
   if (INTERNET_STATUS_CALLBACK callback = InstalledCallback()) {
     INTERNET_ASYNC_RESULT asyncResult{result, error};
     callback(TheState().lastRequest, context, status, &asyncResult, sizeof asyncResult);
   }
 }
+}  // namespace
 
 bool CompleteQueuedRead(DWORD error) {
   auto queued = std::exchange(TheState().queuedRead, std::nullopt);
@@ -101,15 +103,9 @@ using fake_wininet::TheState;
 
 // ---- the WinINet functions the module calls ---------------------------------------------------
 
-HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass,
-                        DWORD flags) {
+HINTERNET InternetOpenA(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) {
   auto& state = TheState();
   state.log.calls.emplace_back("InternetOpenA");
-  state.log.agent = agent != nullptr ? agent : "(null)";
-  state.log.accessType = accessType;
-  state.log.proxyNull = proxy == nullptr;
-  state.log.bypassNull = proxyBypass == nullptr;
-  state.log.openFlags = flags;
   if (state.script.openFails) {
     SetLastError(*state.script.openFails);
     return nullptr;
@@ -118,8 +114,7 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR pro
   return state.lastSession;
 }
 
-INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle,
-                                                   INTERNET_STATUS_CALLBACK callback) {
+INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET, INTERNET_STATUS_CALLBACK callback) {
   auto& state = TheState();
   state.log.calls.emplace_back(callback != nullptr ? "InternetSetStatusCallback"
                                                    : "InternetSetStatusCallback(null)");
@@ -128,17 +123,14 @@ INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle,
     return INTERNET_INVALID_STATUS_CALLBACK;
   }
   INTERNET_STATUS_CALLBACK previous = fake_wininet::InstalledCallback();
-  state.log.callbacks.emplace_back(handle, callback);
+  state.log.callbacks.push_back(callback);
   return previous;
 }
 
-HINTERNET InternetConnectA(HINTERNET session, LPCSTR serverName, INTERNET_PORT serverPort,
-                           LPCSTR userName, LPCSTR password, DWORD service, DWORD flags,
-                           DWORD_PTR context) {
+HINTERNET InternetConnectA(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD,
+                           DWORD_PTR) {
   auto& state = TheState();
   state.log.calls.emplace_back("InternetConnectA");
-  state.log.connects.push_back({session, serverName != nullptr ? serverName : "(null)", serverPort,
-                                userName == nullptr, password == nullptr, service, flags, context});
   if (state.script.connectFails) {
     SetLastError(*state.script.connectFails);
     return nullptr;
@@ -146,13 +138,11 @@ HINTERNET InternetConnectA(HINTERNET session, LPCSTR serverName, INTERNET_PORT s
   return fake_wininet::NewHandle();
 }
 
-HINTERNET HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR objectName, LPCSTR version,
-                           LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags, DWORD_PTR context) {
+HINTERNET HttpOpenRequestA(HINTERNET, LPCSTR, LPCSTR objectName, LPCSTR, LPCSTR, LPCSTR*,
+                           DWORD flags, DWORD_PTR context) {
   auto& state = TheState();
   state.log.calls.emplace_back("HttpOpenRequestA");
-  state.log.requests.push_back({connection, verb != nullptr ? verb : "(null)",
-                                objectName != nullptr ? objectName : "(null)", version == nullptr,
-                                referrer == nullptr, acceptTypes == nullptr, flags, context});
+  state.log.requests.push_back({objectName != nullptr ? objectName : "(null)", flags, context});
   if (state.script.openRequestFails) {
     SetLastError(*state.script.openRequestFails);
     return nullptr;
@@ -161,13 +151,9 @@ HINTERNET HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR objectName,
   return state.lastRequest;
 }
 
-BOOL HttpSendRequestA(HINTERNET /*request*/, LPCSTR headers, DWORD headersLength, LPVOID optional,
-                      DWORD optionalLength) {
+BOOL HttpSendRequestA(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) {
   auto& state = TheState();
   state.log.calls.emplace_back("HttpSendRequestA");
-  state.log.sendArguments.push_back(
-      std::string(headers == nullptr ? "null" : "headers") + "," + std::to_string(headersLength) +
-      "," + (optional == nullptr ? "null" : "data") + "," + std::to_string(optionalLength));
   if (state.script.sendSucceedsAtOnce) {
     return TRUE;
   }
@@ -179,8 +165,8 @@ BOOL InternetReadFileExA(HINTERNET request, LPINTERNET_BUFFERSA record, DWORD fl
                          DWORD_PTR context) {
   auto& state = TheState();
   state.log.calls.emplace_back("InternetReadFileExA");
-  state.log.reads.push_back({request, fake_wininet::IsFresh(*record), record->dwBufferLength,
-                             record->lpvBuffer, flags, context});
+  state.log.reads.push_back({fake_wininet::IsFresh(*record) && flags == 0, record->dwBufferLength,
+                             record->lpvBuffer, context});
   if (request == nullptr || state.open.count(request) == 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

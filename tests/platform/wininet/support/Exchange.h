@@ -6,11 +6,12 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "WinInetApi.h"
+#include "platform/AfxInet.h"  // the WinINet declarations of either target
 
 // The flags the module gives its connection and request.
 constexpr DWORD kModuleFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
@@ -28,7 +29,7 @@ struct StatusRecord {
 
 // The callback's context points at one of these.
 class Recorder {
-public:
+ public:
   static void CALLBACK Callback(HINTERNET handle, DWORD_PTR context, DWORD status,
                                 LPVOID information, DWORD informationLength);
 
@@ -41,21 +42,21 @@ public:
   // Runs inside the callback, after the record is taken (for tests that act from there).
   std::function<void(const StatusRecord&)> onStatus;
 
-private:
+ private:
   std::mutex m_mutex;
   std::condition_variable m_changed;
   std::vector<StatusRecord> m_records;
 };
 
 struct ReadOutcome {
-  bool ok = false;         // the body was read to its end
-  DWORD error = 0;         // the failing read's error otherwise
+  bool ok = false;  // the body was read to its end
+  DWORD error = 0;  // the failing read's error otherwise
   std::string body;
   std::size_t queuedReads = 0;  // reads that returned ERROR_IO_PENDING
 };
 
 class Exchange {
-public:
+ public:
   // Opens session, connection and request for GET `object` on 127.0.0.1:`port`.
   Exchange(int port, const char* object, const char* server = "127.0.0.1",
            DWORD flags = kModuleFlags);
@@ -67,9 +68,11 @@ public:
   BOOL Send(DWORD* lastError = nullptr);
   // Waits for the send's INTERNET_STATUS_REQUEST_COMPLETE and returns its result.
   bool WaitForResponse(INTERNET_ASYNC_RESULT& result);
-  // After WaitForResponse: reads to the end as the module does: `chunk` bytes at most per read, waiting for the
-  // completion of every queued read.
+  // After WaitForResponse: reads to the end as the module does: `chunk` bytes at most per read,
+  // waiting for the completion of every queued read.
   ReadOutcome ReadAll(DWORD chunk = 2047);
+  // Send and WaitForResponse: the send's result, or nullopt when none came.
+  std::optional<INTERNET_ASYNC_RESULT> SendAndWait();
   // Send, WaitForResponse and ReadAll in one.
   ReadOutcome Run();
   DWORD StatusCode();

@@ -1,5 +1,6 @@
-// Where the test server listens: in this process on Linux; on Windows a server process
-// started by the test fixture, whose port file CORVANE_TEST_SERVER_PORT_FILE names.
+// Where the scripted server's fixed routes are served: in this process on Linux; on Windows
+// by the server program started by the test fixture, on the control port that the file
+// CORVANE_TEST_SERVER_PORT_FILE names.
 // Port 0 means there is no server (tests that need one skip).
 #pragma once
 
@@ -9,6 +10,6 @@ int TestServerPort();
 int ClosedPort();
 
 // Declares `port` as the test server's port, or skips the test when there is no server.
-#define REQUIRE_SERVER(port)                  \
-  const int port = TestServerPort();          \
+#define REQUIRE_SERVER(port)         \
+  const int port = TestServerPort(); \
   if (port == 0) GTEST_SKIP() << "no test server for this platform"

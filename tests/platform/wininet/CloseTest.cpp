@@ -13,7 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
 // The buffer and record of a read. A queued read writes into both later, so they must
 // outlive the request handle: declare them before the exchange.
 struct ReadTarget {
@@ -36,9 +35,7 @@ TEST(Close, MidTransferEndsEveryNotification) {
   REQUIRE_SERVER(port);
   ReadTarget target;
   Exchange exchange(port, "/hang");
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
+  ASSERT_TRUE(exchange.SendAndWait());
 
   // Leave a read queued on the body that never ends, then close under it.
   while (target.Read(exchange.request) && target.record.dwBufferLength > 0) {
@@ -63,9 +60,7 @@ TEST(Close, MidTransferEndsEveryNotification) {
 TEST(Close, SessionClosesItsChildrenAndAnnouncesEach) {
   REQUIRE_SERVER(port);
   Exchange exchange(port, "/hang");
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
+  ASSERT_TRUE(exchange.SendAndWait());
   ASSERT_TRUE(InternetCloseHandle(exchange.session));
   // Wine announces the closings from its own thread, possibly after the close returned.
   EXPECT_TRUE(exchange.recorder.WaitFor(INTERNET_STATUS_HANDLE_CLOSING, 2));
@@ -141,9 +136,7 @@ TEST(Callback, RemovedCallbackIsNeverCalledAgain) {
   // One target per read: with no callback the test cannot tell when a queued one is done.
   ReadTarget targets[20];
   Exchange exchange(port, "/trickle/10/20");
-  exchange.Send();
-  INTERNET_ASYNC_RESULT result{};
-  ASSERT_TRUE(exchange.WaitForResponse(result));
+  ASSERT_TRUE(exchange.SendAndWait());
   // Handles created after the removal do not inherit a callback either; the request keeps
   // its own, so remove that one.
   EXPECT_EQ(InternetSetStatusCallback(exchange.request, nullptr), &Recorder::Callback);
@@ -176,8 +169,8 @@ TEST(Api, ReadBeforeSendIsRefused) {
 #endif
 
 TEST(Api, SetStatusCallbackReturnsThePreviousOne) {
-  HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                    INTERNET_FLAG_ASYNC);
+  HINTERNET session =
+      InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   ASSERT_NE(session, nullptr);
   EXPECT_EQ(InternetSetStatusCallback(session, &Recorder::Callback), nullptr);
   EXPECT_EQ(InternetSetStatusCallback(session, nullptr), &Recorder::Callback);
@@ -185,8 +178,8 @@ TEST(Api, SetStatusCallbackReturnsThePreviousOne) {
 }
 
 TEST(Options, TimeoutsHaveWinInetDefaultsAndAreInheritedWhenSet) {
-  HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                    INTERNET_FLAG_ASYNC);
+  HINTERNET session =
+      InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   ASSERT_NE(session, nullptr);
   DWORD value = 0;
   DWORD length = sizeof value;
@@ -201,8 +194,8 @@ TEST(Options, TimeoutsHaveWinInetDefaultsAndAreInheritedWhenSet) {
 
   DWORD wanted = 1234;
   ASSERT_TRUE(InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &wanted, sizeof wanted));
-  HINTERNET connection = InternetConnectA(session, "127.0.0.1", 80, nullptr, nullptr,
-                                          INTERNET_SERVICE_HTTP, 0, 1);
+  HINTERNET connection =
+      InternetConnectA(session, "127.0.0.1", 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1);
   length = sizeof value;
   ASSERT_TRUE(InternetQueryOptionA(connection, INTERNET_OPTION_CONNECT_TIMEOUT, &value, &length));
   EXPECT_EQ(value, 1234u);
