@@ -12,8 +12,9 @@ namespace {
 std::optional<std::chrono::milliseconds> BackgroundMoment(const RoundSettings& settings) {
   if (!settings.backgroundWithin) return settings.backgroundAfter;
   static std::mt19937 generator{std::random_device{}()};
-  std::uniform_int_distribution<long> moment(
-      0, std::max<long>(settings.backgroundWithin->count() - 1, 0));
+  using Rep = std::chrono::milliseconds::rep;
+  std::uniform_int_distribution<Rep> moment(
+      0, std::max<Rep>(settings.backgroundWithin->count() - 1, 0));
   return std::chrono::milliseconds(moment(generator));
 }
 
