@@ -103,7 +103,7 @@ TEST_F(KXUtilities, AllocatorCountsBlocksAndFreesFormatterResultsAndKeepsRealloc
 }
 
 // Every line keeps its source; the observer sees every line from every thread, the history
-// keeps the newest 4096.
+// keeps the newest 1024.
 TEST_F(KXUtilities, LogKeepsSourceAndTheNewestLinesFromEveryThread) {
   Util::Ops::MessageFunctor(Util::GetOps(), 0, 6, "Features\\x\\src\\file", 123, "C::F",
                             "void __cdecl C::F(void)")("%s (%d) ", "text", 7);
@@ -113,7 +113,7 @@ TEST_F(KXUtilities, LogKeepsSourceAndTheNewestLinesFromEveryThread) {
             std::make_tuple(0, 6, std::string("Features\\x\\src\\file"), 123, std::string("C::F"),
                             std::string("void __cdecl C::F(void)"), std::string("text (7) ")));
   constexpr int kThreads = 4;
-  constexpr int kLines = 1100;
+  constexpr int kLines = 300;
   std::atomic<int> observed{0};
   hostsim::SetLogObserver([&observed](const hostsim::LogRecord&) { ++observed; });
   std::vector<std::thread> writers;
@@ -128,7 +128,7 @@ TEST_F(KXUtilities, LogKeepsSourceAndTheNewestLinesFromEveryThread) {
   hostsim::SetLogObserver(nullptr);
   EXPECT_EQ(observed, kThreads * kLines);
   const std::vector<std::string> texts = hostsim::LogTexts();
-  EXPECT_EQ(texts.size(), 4096u);
+  EXPECT_EQ(texts.size(), 1024u);
   for (int t = 0; t < kThreads; ++t) {
     EXPECT_THAT(texts, ::testing::Contains(std::to_string(t) + "/" + std::to_string(kLines - 1)));
   }

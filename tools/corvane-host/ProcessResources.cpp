@@ -1,7 +1,10 @@
 #include "ProcessResources.h"
 
 #ifndef _WIN32
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #endif
 
@@ -22,11 +25,20 @@ std::size_t EntriesOf(const char* folder) {
   return count;
 }
 
+// The second field of /proc/self/statm: resident pages.
+std::size_t ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t size = 0;
+  std::size_t resident = 0;
+  if (!(statm >> size >> resident)) return 0;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
+}
+
 }  // namespace
 
 // The listing's own descriptor is counted in every reading alike.
 std::optional<ProcessResources> CurrentProcessResources() {
-  return ProcessResources{EntriesOf("/proc/self/fd"), EntriesOf("/proc/self/task")};
+  return ProcessResources{EntriesOf("/proc/self/fd"), EntriesOf("/proc/self/task"), ResidentKiB()};
 }
 #endif
 

@@ -10,6 +10,7 @@ namespace corvane::host {
 struct ProcessResources {
   std::size_t descriptors = 0;
   std::size_t threads = 0;
+  std::size_t residentKiB = 0;
 };
 
 // nullopt where the system offers no cheap count (Windows).

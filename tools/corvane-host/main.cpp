@@ -77,7 +77,7 @@ int Run(const HostCommand& command, const Profile& profile) {
     std::cerr << "corvane-host: process: " << resourcesBefore->descriptors << " descriptors and "
               << resourcesBefore->threads << " threads before the module was loaded, "
               << resourcesAfter->descriptors << " and " << resourcesAfter->threads
-              << " after it was unloaded\n";
+              << " after it was unloaded; " << resourcesAfter->residentKiB << " KiB resident\n";
   }
   const hostsim::MemoryStats memory = hostsim::GetMemoryStats();
   std::cerr << "corvane-host: host string memory: " << memory.liveBlocks << " blocks ("

@@ -25,7 +25,7 @@ struct LogRecord {
   std::string signature;
   std::string text;
 };
-HOSTSIM_API std::vector<LogRecord> LogRecords();  // the newest 4096 records, oldest first
+HOSTSIM_API std::vector<LogRecord> LogRecords();  // the newest 1024 records, oldest first
 HOSTSIM_API std::vector<std::string> LogTexts();  // the texts alone
 HOSTSIM_API void ClearLog();
 // Called for every record as it is written (for the tools' live output); null removes it.

@@ -2,6 +2,7 @@
 #include <mutex>
 #include <string>
 
+#include "BoundedHistory.h"
 #include "HostSimInternal.h"
 #include "NoDestructor.h"
 #include "host/AppCore.h"
@@ -15,7 +16,7 @@ constexpr long kNotApproved = 1;
 struct ApprovalState {
   std::mutex mutex;
   bool approved = true;
-  std::vector<ApprovalRequest> requests;
+  BoundedHistory<ApprovalRequest> requests;
 };
 
 ApprovalState& TheState() {

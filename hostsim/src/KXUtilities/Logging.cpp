@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "BoundedHistory.h"
 #include "HostSimInternal.h"
 #include "KXUtilities/TextFormat.h"
 #include "NoDestructor.h"
@@ -13,9 +14,6 @@
 
 namespace hostsim::detail {
 namespace {
-
-// Far more than any test reads back between clearing the log.
-constexpr std::size_t kLogHistory = 4096;
 
 class RecordingOps final : public Util::Ops {
  public:
@@ -26,9 +24,6 @@ class RecordingOps final : public Util::Ops {
     std::function<void(const LogRecord&)> observer;
     {
       std::lock_guard lock(m_mutex);
-      if (m_records.size() == kLogHistory) {
-        m_records.pop_front();
-      }
       m_records.push_back(record);
       observer = m_observer;
     }
@@ -39,7 +34,7 @@ class RecordingOps final : public Util::Ops {
 
   std::vector<LogRecord> Records() {
     std::lock_guard lock(m_mutex);
-    return {m_records.begin(), m_records.end()};
+    return m_records;
   }
   void Clear() {
     std::lock_guard lock(m_mutex);
@@ -54,7 +49,7 @@ class RecordingOps final : public Util::Ops {
   static std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
   std::mutex m_mutex;
-  std::deque<LogRecord> m_records;
+  BoundedHistory<LogRecord> m_records;
   std::function<void(const LogRecord&)> m_observer;
 };
 

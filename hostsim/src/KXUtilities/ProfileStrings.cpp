@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BoundedHistory.h"
 #include "HostSimInternal.h"
 #include "KXUtilities/ProfileStore.h"
 #include "NoDestructor.h"
@@ -16,7 +17,7 @@ namespace {
 
 struct ProfileLog {
   std::mutex mutex;
-  std::vector<ProfileRequest> requests;
+  BoundedHistory<ProfileRequest> requests;
 };
 
 ProfileLog& TheLog() {

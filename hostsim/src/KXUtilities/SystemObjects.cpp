@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BoundedHistory.h"
 #include "HostSimInternal.h"
 #include "NoDestructor.h"
 #include "host/ConditionEvaluator.h"
@@ -33,7 +34,7 @@ struct EvaluatorState {
   EvaluatorKind kind = EvaluatorKind::None;
   std::map<std::string, ConditionEntry> conditions;
   std::map<std::string, VariableEntry> variables;
-  std::vector<std::string> requests;
+  BoundedHistory<std::string> requests;
 };
 
 EvaluatorState& TheState() {

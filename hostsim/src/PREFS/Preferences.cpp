@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BoundedHistory.h"
 #include "HostSimInternal.h"
 #include "NoDestructor.h"
 #include "PREFS/OwnedVariant.h"
@@ -39,7 +40,7 @@ struct PreferenceState {
   bool userPresent = true;
   bool storePresent = true;
   std::map<std::string, OwnedVariant> values;
-  std::vector<std::string> requests;
+  BoundedHistory<std::string> requests;
 };
 
 PreferenceState& TheState() {
