@@ -38,9 +38,15 @@ function(corvane_add_test)
   else()
     add_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:${target}> ${T_COMMAND})
     set_tests_properties(${T_NAME} PROPERTIES LABELS "linux;${T_LABELS}" TIMEOUT ${T_TIMEOUT})
-    if(CORVANE_SANITIZE STREQUAL "thread")
-      set_tests_properties(${T_NAME} PROPERTIES
-                           ENVIRONMENT "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
-    endif()
+    corvane_sanitizer_environment(${T_NAME})
+  endif()
+endfunction()
+
+# The host's own excused races (tests/tsan.supp) for a test of a ThreadSanitizer build,
+# including the programs a test script starts.
+function(corvane_sanitizer_environment test)
+  if(CORVANE_SANITIZE STREQUAL "thread")
+    set_tests_properties(${test} PROPERTIES
+                         ENVIRONMENT "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
   endif()
 endfunction()
