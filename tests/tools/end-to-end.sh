@@ -131,6 +131,27 @@ check "one request, one completion" has "$work/err" "1 requests sent, 1 completi
 check "no file" test "$(message_files)" -eq 0
 check "no checksum" test -z "$(recorded)"
 
+# Host values of every kind the profile can give, each asked for by the placement configuration:
+# the run goes through and the string value arrives percent-encoded.
+start_service
+new_case value-kinds "$port"
+host init "$profile" --force --url "http://127.0.0.1:$port/messages" --var CheckSum:cs \
+  --var App.Ratio:r --var App.Beta:b --var Company.Name:n --var App.Wide:w --var App.Null:z \
+  --var App.NullWide:y --var App.Unknown:u --var App.Empty:e --var App.Raw:q
+cat >"$profile/profile.json" <<'JSON'
+{"launchApproval": true, "dataIniFile": "data.ini", "baseDirectory": "base",
+ "evaluator": {"conditions": {"Browser.IsConnectionActive": true},
+  "variables": {"App.Ratio": 2.9, "App.Beta": false, "Company.Name": "A&B Ltd",
+   "App.Wide": {"tag": "wideString", "value": "Zo\u00eb"}, "App.Null": {"tag": "string", "value": null},
+   "App.NullWide": {"tag": "wideString", "value": null}, "App.Unknown": {"tag": 4660, "value": 0},
+   "App.Empty": {"tag": "empty"}, "App.Raw": {"tag": "uint64", "value": 7}}},
+ "currentUser": {"preferenceStore": {"Userpref_Region": "north"}}}
+JSON
+host "$profile"
+check "exits 0" test "$status" -eq 0
+check "the string value is percent-encoded" has "$work/service.log" "n=A%26B%20Ltd"
+stop_service
+
 # Refused runs: exit code and message, nothing on stdout. A bad profile is reported before any
 # module is looked at.
 refused() {  # refused NAME EXIT_CODE MESSAGE PROFILE_JSON ARGUMENT...
