@@ -1,5 +1,6 @@
 #include "ProfileReader.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <limits>
@@ -23,7 +24,12 @@ struct ProfileError : std::runtime_error {
 }
 
 std::string Member(const std::string& where, const std::string& key) {
-  const bool plain = key.find_first_of(".[]\" ") == std::string::npos && !key.empty();
+  // A key with control characters is quoted as JSON, which escapes them: a raw NUL would end
+  // the message where the error text is read as a C string.
+  const bool plain = !key.empty() && key.find_first_of(".[]\" ") == std::string::npos &&
+                     std::none_of(key.begin(), key.end(), [](char c) {
+                       return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+                     });
   if (plain) return where.empty() ? key : where + "." + key;
   return where + "[" + json(key).dump() + "]";
 }
