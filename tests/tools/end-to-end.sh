@@ -109,6 +109,7 @@ check "calls exit 0" test "$status" -eq 0
 check "three requests" has "$work/err" "3 requests sent"
 check "one file" test "$(message_files)" -eq 1
 check "a checksum is recorded" test -n "$(recorded)"
+stop_service
 
 # A slow answer: going to the background closes the exchange in flight; the time limit exits 4.
 start_service --delay-ms 1500
