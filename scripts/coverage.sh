@@ -18,12 +18,15 @@ cmake --build --preset linux-coverage
 find "$build" -name '*.gcda' -delete
 ctest --preset linux-coverage
 
+# gcovr searches only the build tree for coverage data: the Wine prefix of a windows build
+# links its drive z: to /, which would lead a search from the source root into every tree.
 # gcovr's summary of one folder: "lines: P% (covered out of total)" and the same for branches.
 printf '%-9s %-30s %s\n' folder lines branches
 for folder in src platform hostsim tools; do
   summary=$(gcovr --root . --object-directory "$build" --filter "$folder/" \
                   --exclude-throw-branches --exclude-unreachable-branches \
-                  --gcov-ignore-parse-errors --print-summary --output "$build/coverage-$folder.txt")
+                  --gcov-ignore-parse-errors --print-summary --output "$build/coverage-$folder.txt" \
+                  "$build")
   lines=$(echo "$summary" | sed -n 's/^lines: //p')
   branches=$(echo "$summary" | sed -n 's/^branches: //p')
   printf '%-9s %-30s %s\n' "$folder" "$lines" "$branches"
