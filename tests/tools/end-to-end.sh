@@ -27,7 +27,7 @@ start_service() {  # start_service [OPTION...]: sets $port
   "$service_program" "$@" >"$work/service.log" 2>"$work/service.err" &
   service_pid=$!
   port=
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do  # up to 30 s: a loaded machine starts it slowly
     port=$(sed -n '1s/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/service.log")
     [[ -n $port ]] && return
     sleep 0.1
