@@ -24,25 +24,20 @@ void* FindSymbol(void* handle, const char* name) {
 }
 void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 std::string LastLoadError() { return "error " + std::to_string(GetLastError()); }
-std::string LoadedFile(void* handle) {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(handle), path, MAX_PATH);
-  return std::string(path, length);
-}
 #else
 void* OpenLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
 void CloseLibrary(void* handle) { dlclose(handle); }
-std::string LoadedFile(void* /*handle*/) { return ModulePath(); }
 std::string LastLoadError() {
   const char* error = dlerror();
   return error != nullptr ? error : "unknown error";
 }
 #endif
 
-}  // namespace
-
+// Full path of the module file built beside the test programs.
 std::string ModulePath() { return CORVANE_MODULE_PATH; }
+
+}  // namespace
 
 LoadedModule::LoadedModule() {
   m_handle = OpenLibrary(ModulePath());
@@ -65,10 +60,6 @@ void LoadedModule::Unload() {
     m_invokeWebTsm = nullptr;
     m_onFirstTimeSetup = nullptr;
   }
-}
-
-std::string LoadedModule::FilePath() const {
-  return m_handle != nullptr ? LoadedFile(m_handle) : std::string();
 }
 
 void* LoadedModule::Symbol(const char* name) const {

@@ -14,9 +14,6 @@ inline constexpr const char* kOnFirstTimeSetupExport = "?OnFirstTimeSetup@WebTSM
 inline constexpr const char* kOnFirstTimeSetupExport = "_ZN13WebTSMManager16OnFirstTimeSetupEv";
 #endif
 
-// Full path of the module file built beside the test programs.
-std::string ModulePath();
-
 class LoadedModule {
 public:
   // Loads the module; a failure to load or to find either export fails the calling test.
@@ -26,8 +23,6 @@ public:
   LoadedModule& operator=(const LoadedModule&) = delete;
 
   bool IsLoaded() const { return m_handle != nullptr; }
-  // The file the module was loaded from.
-  std::string FilePath() const;
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
 

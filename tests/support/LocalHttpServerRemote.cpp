@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "ControlProtocol.h"
@@ -159,7 +160,7 @@ LocalHttpServer::~LocalHttpServer() {
 
 void LocalHttpServer::SetAnswer(const HttpAnswer& answer) {
   if (m_backend) {
-    m_backend->Call("PUT", control::kAnswer + control::AnswerQuery(answer), answer.body);
+    m_backend->Call("PUT", control::kAnswer, control::AnswerRequestBody(answer));
   }
 }
 
@@ -183,7 +184,7 @@ std::vector<RecordedRequest> LocalHttpServer::Requests() const {
     return {};
   }
   try {
-    return control::RequestsFrom(listing);
+    return listing.get<std::vector<RecordedRequest>>();
   } catch (const nlohmann::json::exception& error) {
     ADD_FAILURE() << control::kRequests << ": " << error.what();
     return {};

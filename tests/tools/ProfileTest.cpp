@@ -29,22 +29,19 @@ std::string ReadAll(const fs::path& file) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class TempFolder {
- public:
+// A folder named after the running test, removed with the object.
+struct TempFolder {
   TempFolder() {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '-');
-    m_path = fs::temp_directory_path() / ("corvane-profile-" + name);
-    fs::remove_all(m_path);
+    path = fs::temp_directory_path() / ("corvane-profile-" + name);
+    fs::remove_all(path);
   }
   ~TempFolder() {
     std::error_code ignored;
-    fs::remove_all(m_path, ignored);
+    fs::remove_all(path, ignored);
   }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
+  fs::path path;
 };
 
 // A message's paths with '/' only: on Windows the reader joins some parts with backslashes.
@@ -246,7 +243,7 @@ class ProfileFolder : public ::testing::TestWithParam<FolderCase> {};
 
 TEST_P(ProfileFolder, IsReadOrNamesTheFileAndTheProblem) {
   const TempFolder temp;
-  const fs::path& folder = temp.Path();
+  const fs::path& folder = temp.path;
   const fs::path placement = folder / "base" / kPlacementConfigurationPath;
   WriteAll(folder / "profile.json", GetParam().profileJson);
   WriteAll(folder / "data.ini", "");
@@ -337,27 +334,26 @@ TEST(PlacementConfiguration, ListsTheVariablesInOrderWithEscapedAttributes) {
   EXPECT_LT(at("CheckSum"), at("A&lt;B"));
 }
 
-class Scaffold : public ::testing::Test {
- protected:
-  ScaffoldRequest Request() const {
-    ScaffoldRequest request;
-    request.folder = m_temp.Path();
-    request.url = "http://127.0.0.1:8080/messages";
-    for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
-                                   "Userpref_Region:region=north", "Some.Flag:flag"}) {
-      request.variables.push_back(*ParseAceVariableArgument(definition));
-    }
-    return request;
+// `init` writes a folder that reads back with each value in its place; a folder that is not
+// empty is refused unless forced, and forcing keeps the files that are not the profile's.
+TEST(Scaffold, WritesAProfileThatReadsBackAndKeepsWhatElseIsInItsFolder) {
+  const TempFolder temp;
+  ScaffoldRequest request{temp.path, "http://127.0.0.1:8080/messages", {}, false};
+  for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
+                                 "Userpref_Region:region=north", "Some.Flag:flag"}) {
+    request.variables.push_back(*ParseAceVariableArgument(definition));
   }
-  TempFolder m_temp;
-};
+  WriteAll(temp.path / "keep.txt", "mine");
+  EXPECT_EQ(ScaffoldProfile(request),
+            temp.path.string() + ": folder is not empty (--force rewrites the profile files)");
+  EXPECT_FALSE(fs::exists(temp.path / "profile.json"));
+  request.overwrite = true;
+  ASSERT_EQ(ScaffoldProfile(request), "");
+  EXPECT_EQ(ReadAll(temp.path / "keep.txt"), "mine");
 
-TEST_F(Scaffold, WritesAProfileThatReadsBackWithEachValueInItsPlace) {
-  ASSERT_EQ(ScaffoldProfile(Request()), "");
-  const ProfileLoad load = ReadProfile(m_temp.Path());
+  const ProfileLoad load = ReadProfile(temp.path);
   ASSERT_TRUE(load.profile) << load.error;
   const Profile& profile = *load.profile;
-
   ASSERT_EQ(profile.conditions.size(), 1u);
   EXPECT_EQ(profile.conditions[0].name, "Browser.IsConnectionActive");
   EXPECT_EQ(profile.conditions[0].result, std::optional<bool>(true));
@@ -372,24 +368,10 @@ TEST_F(Scaffold, WritesAProfileThatReadsBackWithEachValueInItsPlace) {
   ASSERT_EQ(profile.preferences.size(), 1u);
   EXPECT_EQ(profile.preferences[0].value, "north");
 
-  const std::string ini = ReadAll(m_temp.Path() / "data.ini");
-  EXPECT_NE(ini.find("[WEBTSM]"), std::string::npos);
-  EXPECT_NE(ini.find("WEBTSMON=1"), std::string::npos);
-  EXPECT_NE(ini.find("CheckSum=1234"), std::string::npos);
-  const std::string placement = ReadAll(m_temp.Path() / "base" / kPlacementConfigurationPath);
-  EXPECT_NE(placement.find("<AceVariable name=\"Some.Flag\" parameterName=\"flag\"/>"),
-            std::string::npos);
-  EXPECT_TRUE(fs::is_directory(m_temp.Path() / "base" / kMessagesFolderPath));
-}
-
-TEST_F(Scaffold, RefusesAFolderThatIsNotEmptyUnlessForced) {
-  ScaffoldRequest request = Request();
-  WriteAll(m_temp.Path() / "keep.txt", "mine");
-  EXPECT_EQ(ScaffoldProfile(request),
-            m_temp.Path().string() + ": folder is not empty (--force rewrites the profile files)");
-  EXPECT_FALSE(fs::exists(m_temp.Path() / "profile.json"));
-  request.overwrite = true;
-  EXPECT_EQ(ScaffoldProfile(request), "");
-  EXPECT_EQ(ReadAll(m_temp.Path() / "keep.txt"), "mine");
-  EXPECT_TRUE(ReadProfile(m_temp.Path()).profile);
+  const std::string ini = ReadAll(temp.path / "data.ini");
+  EXPECT_THAT(ini, ::testing::AllOf(::testing::HasSubstr("[WEBTSM]"),
+                                    ::testing::HasSubstr("WEBTSMON=1"),
+                                    ::testing::HasSubstr("CheckSum=1234")));
+  EXPECT_THAT(ReadAll(temp.path / "base" / kPlacementConfigurationPath),
+              ::testing::HasSubstr("<AceVariable name=\"Some.Flag\" parameterName=\"flag\"/>"));
 }

@@ -1,11 +1,11 @@
 // corvane-service without the network: how files become sets, which set is current, and
 // which answer a request gets.
 #include <gtest/gtest.h>
-#include <libxml/parser.h>
 
-#include <filesystem>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "Checksum.h"
 #include "MessageSetFolder.h"
@@ -19,24 +19,19 @@ using namespace corvane::service;
 
 namespace {
 
-class TempFolder {
- public:
+struct TempFolder {
   TempFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() /
-             ("corvane-service-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
+    fs::remove_all(path);
+    fs::create_directories(path);
   }
-  ~TempFolder() { fs::remove_all(m_path); }
-  const fs::path& Path() const { return m_path; }
+  ~TempFolder() { fs::remove_all(path); }
   fs::path Write(const std::string& name, const std::string& content) const {
-    std::ofstream(m_path / name, std::ios::binary) << content;
-    return m_path / name;
+    std::ofstream(path / name, std::ios::binary) << content;
+    return path / name;
   }
-
- private:
-  fs::path m_path;
+  const fs::path path = fs::temp_directory_path() /
+                        ("corvane-service-" + std::to_string(::getpid()) + "-" +
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 std::string Set(const std::string& text) {
@@ -101,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MessageSetFolder, NewestUsableSetByNameReadAnewOnEveryCall) {
   const TempFolder folder;
   std::vector<std::string> warnings;
-  const MessageSetFolder sets(folder.Path(), [&](const std::string& w) { warnings.push_back(w); });
+  const MessageSetFolder sets(folder.path, [&](const std::string& w) { warnings.push_back(w); });
   EXPECT_FALSE(sets.Current());
   folder.Write("2024-01.xml", Set("old"));
   const auto first = sets.Current();
@@ -109,7 +104,7 @@ TEST(MessageSetFolder, NewestUsableSetByNameReadAnewOnEveryCall) {
   folder.Write("2024-03.xml", "<Messages>broken");
   folder.Write("2024-04.txt", Set("not xml by name"));
   folder.Write(".2024-05.xml", Set("hidden"));
-  fs::create_directory(folder.Path() / "2024-06.xml");
+  fs::create_directory(folder.path / "2024-06.xml");
   const auto current = sets.Current();
   ASSERT_TRUE(first && current);
   EXPECT_EQ(current->fileName, "2024-02.xml");
@@ -119,62 +114,28 @@ TEST(MessageSetFolder, NewestUsableSetByNameReadAnewOnEveryCall) {
   EXPECT_NE(warnings[0].find("2024-03.xml is not well-formed"), std::string::npos);
 
   warnings.clear();
-  const MessageSetFolder missing(folder.Path() / "missing",
+  const MessageSetFolder missing(folder.path / "missing",
                                  [&](const std::string& w) { warnings.push_back(w); });
   EXPECT_FALSE(missing.Current());
   EXPECT_EQ(warnings.size(), 1u) << "a missing folder is reported";
 }
 
-namespace {
-
-struct ParsedAnswer {
-  XmlDocPtr doc;
-  xmlNode* root = nullptr;
-  std::string checksum;
-  xmlNode* messages = nullptr;
-  xmlNode* noOperation = nullptr;
-};
-
-ParsedAnswer Parse(const std::string& body) {
-  ParsedAnswer answer;
-  answer.doc = ParseXml(body, "answer");
-  if (!answer.doc) return answer;
-  answer.root = xmlDocGetRootElement(answer.doc.get());
-  xmlChar* value = xmlGetProp(answer.root, reinterpret_cast<const xmlChar*>("Userpref_CheckSum"));
-  if (value) answer.checksum = reinterpret_cast<const char*>(value);
-  xmlFree(value);
-  answer.messages = FindFirstElement(answer.root->children, "Messages");
-  answer.noOperation = FindFirstElement(answer.root->children, "NoOperation");
-  return answer;
-}
-
-MessageSet SampleSet() {
-  MessageSet set;
-  set.fileName = "s.xml";
-  set.messagesXml = "<Messages><M a=\"&amp;\">Zeile 1\nZeile 2 \xC3\xA4</M></Messages>";
-  set.checksum = ContentChecksum(set.messagesXml);
-  return set;
-}
-
-}  // namespace
-
-enum class Sent { Nothing, Text, Current, CurrentInUpperCase };
-
 struct AnswerCase {
   const char* name;
-  Sent sent;
-  const char* text;
+  std::optional<std::string> sent;  // "current" / "CURRENT": the set's checksum, as is / upper case
   bool expectNoOperation;
 };
 
 class AnswerForTest : public ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(AnswerForTest, CarriesTheChecksumAndEitherTheSetOrNoOperation) {
-  const MessageSet set = SampleSet();
-  std::optional<std::string> sent;
-  if (GetParam().sent == Sent::Text) sent = GetParam().text;
-  if (GetParam().sent == Sent::Current) sent = set.checksum;
-  if (GetParam().sent == Sent::CurrentInUpperCase) {
+  MessageSet set;
+  set.fileName = "s.xml";
+  set.messagesXml = "<Messages><M a=\"&amp;\">Zeile 1\nZeile 2 \xC3\xA4</M></Messages>";
+  set.checksum = ContentChecksum(set.messagesXml);
+  std::optional<std::string> sent = GetParam().sent;
+  if (sent == "current") sent = set.checksum;
+  if (sent == "CURRENT") {
     sent = set.checksum;
     for (char& c : *sent) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_NE(*sent, set.checksum);  // this set's checksum has letters in it
@@ -182,25 +143,24 @@ TEST_P(AnswerForTest, CarriesTheChecksumAndEitherTheSetOrNoOperation) {
   const Answer answer = AnswerFor(set, sent);
   EXPECT_EQ(answer.status, 200);
   EXPECT_EQ(answer.contentType, "text/xml; charset=utf-8");
-  const ParsedAnswer parsed = Parse(answer.body);
-  ASSERT_TRUE(parsed.doc) << answer.body;
-  EXPECT_STREQ(reinterpret_cast<const char*>(parsed.root->name), "WebControlMessage");
-  EXPECT_EQ(parsed.checksum, set.checksum);
-  EXPECT_EQ(parsed.noOperation != nullptr, GetParam().expectNoOperation);
-  EXPECT_EQ(parsed.messages != nullptr, !GetParam().expectNoOperation);
-  if (parsed.messages) {
-    EXPECT_EQ(SerializeElement(parsed.doc.get(), parsed.messages), set.messagesXml);
-  }
+  ASSERT_TRUE(ParseXml(answer.body, "answer")) << answer.body;
+  EXPECT_TRUE(answer.body.starts_with("<?xml")) << answer.body;
+  EXPECT_NE(answer.body.find("<WebControlMessage Userpref_CheckSum=\"" + set.checksum + "\""),
+            std::string::npos)
+      << answer.body;
+  EXPECT_EQ(answer.body.find("<NoOperation/>") != std::string::npos,
+            GetParam().expectNoOperation);
+  EXPECT_EQ(answer.body.find(set.messagesXml) != std::string::npos, !GetParam().expectNoOperation)
+      << answer.body;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, AnswerForTest,
-    ::testing::Values(AnswerCase{"NoChecksumSent", Sent::Nothing, "", false},
-                      AnswerCase{"DefaultZero", Sent::Text, "0", false},
-                      AnswerCase{"EmptyChecksum", Sent::Text, "", false},
-                      AnswerCase{"InvalidVariableText", Sent::Text, "invalid variable", false},
-                      AnswerCase{"Current", Sent::Current, "", true},
-                      AnswerCase{"CurrentInUpperCase", Sent::CurrentInUpperCase, "", false}),
+    ::testing::Values(AnswerCase{"NoChecksumSent", std::nullopt, false},
+                      AnswerCase{"DefaultZero", "0", false}, AnswerCase{"EmptyChecksum", "", false},
+                      AnswerCase{"InvalidVariableText", "invalid variable", false},
+                      AnswerCase{"Current", "current", true},
+                      AnswerCase{"CurrentInUpperCase", "CURRENT", false}),
     ParamName());
 
 struct OptionsCase {

@@ -27,7 +27,7 @@ start_service() {  # start_service [OPTION...]: sets $port
   "$service_program" "$@" >"$work/service.log" 2>"$work/service.err" &
   service_pid=$!
   port=
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do  # up to 30 s: a loaded machine starts it slowly
     port=$(sed -n '1s/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/service.log")
     [[ -n $port ]] && return
     sleep 0.1
@@ -82,6 +82,42 @@ check "the file is UTF-8 XML" grep -q '^<?xml version="1.0" encoding="UTF-8" ?><
 check "its text survives" has "$file" "Bis Ende März für nur 49 €."
 check "the file is reported" has "$work/first.err" "message file written: $file"
 check "the checksum is reported" has "$work/err" "[WEBTSM] CheckSum = $sum"
+
+# The service over HTTP on its own: 503 until its folder holds a set; any path gets the newest
+# set, read anew on every request, unless the checksum parameter (percent-decoded; no other
+# name counts) holds the current checksum; parallel clients get whole answers; a port in use
+# is refused.
+case_name=service
+mkdir "$work/sets"
+start_service --folder "$work/sets" --checksum-param sum
+get() { curl -s -o "$work/answer" -w '%{http_code}' --max-time 5 "http://127.0.0.1:$port$1"; }
+check "503 without a set" test "$(get /)" = 503
+printf '<Messages><M>first</M></Messages>' >"$work/sets/a.xml"
+check "a set added is served" test "$(get '/any/path?sum=0')" = 200
+sum=$(sed -n 's/.*Userpref_CheckSum="\([0-9a-f]*\)".*/\1/p' "$work/answer")
+get "/?sum=%$(printf %02X "'${sum:0:1}")${sum:1}" >/dev/null
+check "the percent-encoded current checksum" has "$work/answer" "<NoOperation/>"
+get "/?cs=$sum" >/dev/null
+check "another parameter does not count" has "$work/answer" "<M>first</M>"
+printf '<Messages><M>newer</M></Messages>' >"$work/sets/b.xml"
+get "/?sum=$sum" >/dev/null
+check "a newer set at once" has "$work/answer" "<M>newer</M>"
+clients=()
+for i in $(seq 8); do
+  urls=()
+  for _ in 1 2 3 4 5; do urls+=("http://127.0.0.1:$port/?sum=$i"); done
+  curl -s --max-time 20 "${urls[@]}" >"$work/client$i" &
+  clients+=($!)
+done
+wait "${clients[@]}"
+for i in $(seq 8); do
+  check "client $i has five whole answers" test "$(grep -o '</WebControlMessage>' \
+    "$work/client$i" | wc -l)" -eq 5
+done
+timeout 10 "$service_program" --port "$port" >"$work/out" 2>"$work/err"
+check "a port in use exits 1" test $? -eq 1
+check "a port in use is named" has "$work/err" "cannot bind 127.0.0.1:$port"
+stop_service
 
 # Log lines as JSON carry every field of the record: the request sent, the answer saved.
 start_service

@@ -19,11 +19,6 @@ void Reply(httplib::Response& response, const json& value) {
   response.set_content(control::Text(value), "application/json");
 }
 
-void Refuse(httplib::Response& response, const std::string& why) {
-  response.status = 400;
-  response.set_content(why, "text/plain");
-}
-
 }  // namespace
 
 ControlServer::ControlServer(ScriptedServer& scripted)
@@ -36,13 +31,7 @@ ControlServer::ControlServer(ScriptedServer& scripted)
   });
   server.Put(control::kAnswer,
              [&scripted](const httplib::Request& request, httplib::Response& response) {
-               auto answer = control::AnswerFrom(
-                   [&](const char* name) { return request.get_param_value(name); }, request.body);
-               if (!answer) {
-                 Refuse(response, "malformed answer settings");
-                 return;
-               }
-               scripted.SetAnswer(std::move(*answer));
+               scripted.SetAnswer(control::AnswerFromRequestBody(request.body));
                Reply(response, json::object());
              });
   server.Post(control::kRelease, [&scripted](const httplib::Request&, httplib::Response& response) {
@@ -56,23 +45,14 @@ ControlServer::ControlServer(ScriptedServer& scripted)
   // {"value": reached} once the count is reached or the time (capped) is up.
   server.Get(control::kRequestsArrived, [&scripted](const httplib::Request& request,
                                                     httplib::Response& response) {
-    const auto count = control::Decimal(request.get_param_value("count"));
-    const auto milliseconds = control::Decimal(request.get_param_value("timeoutMs"));
-    if (!count || !milliseconds) {
-      Refuse(response, "count and timeoutMs must be decimal numbers");
-      return;
-    }
+    const auto count = std::stoull(request.get_param_value("count"));
     const auto timeout = std::min<std::chrono::milliseconds>(
-        std::chrono::milliseconds(*milliseconds), control::kLongestWait);
-    Reply(response,
-          {{"value", scripted.WaitForRequests(static_cast<std::size_t>(*count), timeout)}});
+        std::chrono::milliseconds(std::stoll(request.get_param_value("timeoutMs"))),
+        control::kLongestWait);
+    Reply(response, {{"value", scripted.WaitForRequests(count, timeout)}});
   });
   server.Get(control::kRequests, [&scripted](const httplib::Request&, httplib::Response& response) {
-    json listing = json::array();
-    for (const auto& request : scripted.Requests()) {
-      listing.push_back(control::ToJson(request));
-    }
-    Reply(response, listing);
+    Reply(response, json(scripted.Requests()));
   });
 
   m_listener = std::make_unique<LoopbackListener>(server);
