@@ -30,10 +30,12 @@ std::optional<std::string> Fetch(const std::string& url) {
   }
   std::string body;
   char buffer[kReadSize];
-  for (DWORD read = 0;; body.append(buffer, read)) {
-    if (!InternetReadFile(request.get(), buffer, kReadSize, &read)) return std::nullopt;
+  DWORD read = 0;
+  while (InternetReadFile(request.get(), buffer, kReadSize, &read)) {
     if (read == 0) return body;
+    body.append(buffer, read);
   }
+  return std::nullopt;
 }
 
 struct MessageSet {
