@@ -3,8 +3,13 @@
 # against the same loopback server, and prints the ratios: wall time, CPU of all threads, and
 # CPU of the host thread against libxml2's parse and serialisation of the same answer.
 # Usage: scripts/bench.sh [extra Google Benchmark options]
+#        scripts/bench.sh --windows [options]: Corvane.dll under Wine (scripts/bench-windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [[ ${1:-} == --windows ]]; then
+  shift
+  exec bash scripts/bench-windows.sh "$@"
+fi
 
 bash scripts/install-deps.sh
 cmake --preset linux-bench >/dev/null
