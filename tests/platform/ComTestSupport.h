@@ -1,6 +1,6 @@
 // Helpers shared by the platform tests: UTF-16 text that reads the same on both targets
-// (OLECHAR is wchar_t on Windows, char16_t on Linux), case names for parameterised tests, and
-// a COM object whose reference count the test can read.
+// (OLECHAR is wchar_t on Windows, char16_t on Linux) and a COM object whose reference count
+// the test can read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,14 +17,6 @@ inline std::u16string FromBstr(BSTR text) {
 inline std::basic_string<OLECHAR> Ole(std::u16string_view text) {
   return {text.begin(), text.end()};
 }
-
-// Names parameterised cases after their `name` field.
-struct CaseName {
-  template <class Case>
-  std::string operator()(const testing::TestParamInfo<Case>& param) const {
-    return param.param.name;
-  }
-};
 
 // Claims or denies support for error information and deletes itself on the last Release.
 class CountedObject final : public ISupportErrorInfo {

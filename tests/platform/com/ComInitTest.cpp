@@ -53,12 +53,6 @@ TEST(ComCreate, NeedsInitialisationAndAKnownClass) {
     EXPECT_EQ(CoCreateInstance(unknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                reinterpret_cast<void**>(&object)),
               REGDB_E_CLASSNOTREG);
-    IXMLDOMDocument2Ptr document;
-    EXPECT_EQ(CoCreateInstance(CLSID_DOMDocument60, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IXMLDOMDocument2, reinterpret_cast<void**>(&document)),
-              S_OK);
-    EXPECT_TRUE(document);
-    document = nullptr;
     CoUninitialize();
   }).join();
 }

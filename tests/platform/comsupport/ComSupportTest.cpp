@@ -31,24 +31,6 @@ TEST(ComPtr, ReferencesFollowConstructionCopiesAndConversions) {
   EXPECT_TRUE(probe.destroyed);
 }
 
-TEST(ComPtr, OutParameterAttachAndDetachHandOwnershipOver) {
-  CountedObject::Probe first;
-  ISupportErrorInfoPtr held(CountedObject::Create(first), false);
-  ISupportErrorInfo** slot = &held;  // releases what is held, for a creating call to fill
-  EXPECT_TRUE(first.destroyed);
-  EXPECT_EQ(*slot, nullptr);
-  CountedObject::Probe second;
-  *slot = CountedObject::Create(second);
-  EXPECT_EQ(second.references, 1);
-  ISupportErrorInfo* raw = held.Detach();
-  EXPECT_FALSE(held);
-  EXPECT_EQ(second.references, 1);
-  held.Attach(raw);
-  EXPECT_EQ(second.references, 1);
-  held = nullptr;
-  EXPECT_TRUE(second.destroyed);
-}
-
 // The _com_error a call raises; one carrying S_OK when it raises none.
 template <class Call>
 _com_error Raised(Call call) {
@@ -60,12 +42,20 @@ _com_error Raised(Call call) {
   return _com_error(S_OK);
 }
 
-TEST(ComPtr, UseOfAnEmptyPointerRaisesPointerError) {
-  CountedObject::Probe probe;
-  ISupportErrorInfoPtr held(CountedObject::Create(probe), false);
-  held.Release();
-  EXPECT_TRUE(probe.destroyed);
+TEST(ComPtr, OwnershipIsHandedOverAndUseOfAnEmptyPointerRaisesPointerError) {
+  CountedObject::Probe first;
+  ISupportErrorInfoPtr held(CountedObject::Create(first), false);
+  ISupportErrorInfo** slot = &held;  // releases what is held, for a creating call to fill
+  EXPECT_TRUE(first.destroyed);
+  EXPECT_EQ(*slot, nullptr);
+  CountedObject::Probe second;
+  *slot = CountedObject::Create(second);
+  ISupportErrorInfo* raw = held.Detach();
   EXPECT_FALSE(held);
+  held.Attach(raw);
+  EXPECT_EQ(second.references, 1);
+  held.Release();
+  EXPECT_TRUE(second.destroyed);
   EXPECT_EQ(Raised([&] { held.Release(); }).Error(), E_POINTER);
 // mingw-w64 raises through a handler pointer not marked noreturn, so GCC sees the null call.
 #pragma GCC diagnostic push
@@ -108,6 +98,9 @@ TEST(ComError, IssueErrorExTakesErrorInfoOnlyWhenTheObjectSupportsIt) {
     EXPECT_EQ(static_cast<bool>(info), supports);
     EXPECT_STREQ(static_cast<const char*>(error.Description()), supports ? "broken" : nullptr);
     EXPECT_EQ(probe.references, 1);
+    IErrorInfoPtr left;  // the error object is handed over once
+    EXPECT_EQ(GetErrorInfo(0, &left), supports ? S_FALSE : S_OK);
+    EXPECT_EQ(static_cast<bool>(left), !supports);
     SetErrorInfo(0, nullptr);
   }
 }

@@ -1,10 +1,11 @@
 // Checks of the runtime support that the Microsoft-ABI DLLs link in, run inside a DLL of
 // that build as the host would load it: rundll32 calls RunChecks, which ends the process with
-// the number of failed checks and names each failure on stdout.
+// the number of failed checks and names each failure on stdout. What whole activations under
+// Wine already use (successful dynamic_cast, typeid names, number formatting, exceptions across
+// the host boundary) is not repeated here.
 #include <windows.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -28,11 +29,7 @@ void Check(bool passed, const char* what) {
 }
 
 // Global construction runs at load, before any export is called.
-struct ConstructedAtLoad {
-  ConstructedAtLoad() : value(42) {}
-  int value;
-};
-ConstructedAtLoad constructedAtLoad;
+const std::string constructedAtLoad(40, 'x');
 
 // A function-local static whose initialiser is slow, reached by several threads at once: it
 // must be initialised exactly once and every thread must see it ready.
@@ -44,11 +41,6 @@ int SlowStatic() {
     return 7;
   }();
   return value;
-}
-
-DWORD WINAPI ReadSlowStatic(LPVOID result) {
-  *static_cast<int*>(result) = SlowStatic();
-  return 0;
 }
 
 // An initialiser that throws leaves the static uninitialised; the next call tries again.
@@ -66,26 +58,26 @@ int ThrowingOnceStatic() {
 struct Base {
   virtual ~Base() = default;
 };
-struct Derived : Base {
-  int marker = 9;
-};
+struct Derived : Base {};
 struct Other : Base {};
 
 }  // namespace
 
 extern "C" __declspec(dllexport) void CALLBACK RunChecks(HWND, HINSTANCE, LPSTR, int) {
-  Check(constructedAtLoad.value == 42, "global constructors ran at load");
+  Check(constructedAtLoad.size() == 40, "global constructors ran at load");
 
   constexpr int kThreads = 8;
   std::vector<int> seen(kThreads, 0);
   std::vector<HANDLE> threads;
   for (int& slot : seen) {
-    threads.push_back(CreateThread(nullptr, 0, ReadSlowStatic, &slot, 0, nullptr));
+    const auto read = [](LPVOID result) -> DWORD {
+      *static_cast<int*>(result) = SlowStatic();
+      return 0;
+    };
+    threads.push_back(CreateThread(nullptr, 0, read, &slot, 0, nullptr));
   }
   WaitForMultipleObjects(kThreads, threads.data(), TRUE, INFINITE);
-  for (HANDLE thread : threads) {
-    CloseHandle(thread);
-  }
+  for (HANDLE thread : threads) CloseHandle(thread);
   Check(slowInitialisations == 1, "a local static racing on 8 threads is initialised once");
   Check(std::count(seen.begin(), seen.end(), 7) == kThreads, "every thread sees it ready");
 
@@ -101,8 +93,7 @@ extern "C" __declspec(dllexport) void CALLBACK RunChecks(HWND, HINSTANCE, LPSTR,
 
   Derived derived;
   Base* base = &derived;
-  Check(dynamic_cast<Derived*>(base) != nullptr && dynamic_cast<Other*>(base) == nullptr,
-        "dynamic_cast finds the right type and refuses the wrong one");
+  Check(dynamic_cast<Other*>(base) == nullptr, "dynamic_cast refuses the wrong type");
   bool badCast = false;
   try {
     (void)dynamic_cast<Other&>(*base);
@@ -110,20 +101,9 @@ extern "C" __declspec(dllexport) void CALLBACK RunChecks(HWND, HINSTANCE, LPSTR,
     badCast = true;
   }
   Check(badCast, "a failed reference cast throws std::bad_cast");
-  Check(std::string(typeid(*base).name()).find("Derived") != std::string::npos,
-        "typeid names the dynamic type");
-
-  std::string text;
-  for (int i = 0; i < 1000; ++i) {
-    text += "0123456789";
-  }
-  char digits[24] = {};
-  const auto converted = std::to_chars(digits, digits + sizeof digits, 18446744073709551615ull);
-  Check(text.size() == 10000 && std::string(digits, converted.ptr) == "18446744073709551615",
-        "strings grow and numbers format");
   bool outOfRange = false;
   try {
-    (void)text.at(text.size());
+    (void)constructedAtLoad.at(constructedAtLoad.size());
   } catch (const std::out_of_range& error) {
     outOfRange = error.what() != nullptr;
   }

@@ -1,6 +1,6 @@
-// Test support for the MSXML DOM tests: a DOMDocument60 made through COM as the module makes
-// it, and UTF-8 text in and out of BSTRs. The same tests run against Wine's MSXML 6 (Windows
-// build) and against the platform's own implementation (Linux build).
+// A DOMDocument60 made through COM as the module makes it, and UTF-8 text in and out of BSTRs.
+// The same tests run against Wine's MSXML 6 (Windows build) and against the platform's own
+// implementation (Linux build).
 #pragma once
 
 #include <string>
@@ -22,8 +22,7 @@ constexpr T PlatformExpectation(T linux, T wine) {
   return kWine ? wine : linux;
 }
 
-// One BSTR, from UTF-8 or from UTF-16 units as they are (lone surrogates included), freed on
-// destruction.
+// One BSTR, from UTF-8 or from UTF-16 units as they are (lone surrogates included).
 class Bstr {
  public:
   Bstr() = default;
@@ -71,33 +70,12 @@ inline std::string Xml(IXMLDOMNode* node) {
   return xml.Utf8();
 }
 
-inline LONG Length(IXMLDOMNodeList* nodes) {
-  LONG length = -1;
-  EXPECT_EQ(nodes->get_length(&length), S_OK);
-  return length;
-}
-
 inline IXMLDOMNodePtr SelectOne(IXMLDOMNode* context, std::string_view query,
                                 HRESULT expected = S_OK) {
-  const Bstr path(query);
   IXMLDOMNodePtr node;
-  EXPECT_EQ(context->selectSingleNode(path.get(), &node), expected) << query;
+  EXPECT_EQ(context->selectSingleNode(Bstr(query).get(), &node), expected) << query;
   EXPECT_EQ(static_cast<bool>(node), expected == S_OK) << query;
   return node;
-}
-inline IXMLDOMNodeListPtr SelectAll(IXMLDOMNode* context, std::string_view query) {
-  const Bstr path(query);
-  IXMLDOMNodeListPtr nodes;
-  EXPECT_EQ(context->selectNodes(path.get(), &nodes), S_OK) << query;
-  return nodes;
-}
-
-inline IXMLDOMDocument2Ptr NewDocument() {
-  IXMLDOMDocument2Ptr document;
-  EXPECT_EQ(CoCreateInstance(CLSID_DOMDocument60, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_IXMLDOMDocument2, reinterpret_cast<void**>(&document)),
-            S_OK);
-  return document;
 }
 
 // A fresh DOMDocument60 per test, in a COM apartment of the test's thread.
@@ -105,8 +83,9 @@ class DomTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    m_document = NewDocument();
-    ASSERT_TRUE(m_document);
+    ASSERT_EQ(CoCreateInstance(CLSID_DOMDocument60, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IXMLDOMDocument2, reinterpret_cast<void**>(&m_document)),
+              S_OK);
     ASSERT_EQ(m_document->put_async(VARIANT_FALSE), S_OK);
   }
   void TearDown() override {
@@ -117,9 +96,8 @@ class DomTest : public ::testing::Test {
   // loadXML's HRESULT; the out-flag must agree with it.
   template <class Text>
   HRESULT Load(Text text) {
-    const Bstr bstr(text);
     VARIANT_BOOL loaded = VARIANT_TRUE;
-    const HRESULT hr = m_document->loadXML(bstr.get(), &loaded);
+    const HRESULT hr = m_document->loadXML(Bstr(text).get(), &loaded);
     EXPECT_EQ(loaded, hr == S_OK ? VARIANT_TRUE : VARIANT_FALSE);
     return hr;
   }
@@ -129,20 +107,6 @@ class DomTest : public ::testing::Test {
     IXMLDOMElementPtr root;
     EXPECT_EQ(m_document->get_documentElement(&root), S_OK);
     return root;
-  }
-  HRESULT SetProperty(std::string_view name, std::string_view value) {
-    const Bstr nameText(name);
-    const Bstr valueText(value);
-    VARIANT variant;
-    VariantInit(&variant);
-    variant.vt = VT_BSTR;
-    variant.bstrVal = valueText.get();
-    return m_document->setProperty(nameText.get(), variant);
-  }
-  IXMLDOMParseErrorPtr ParseError() {
-    IXMLDOMParseErrorPtr error;
-    EXPECT_EQ(m_document->get_parseError(&error), S_OK);
-    return error;
   }
 
   IXMLDOMDocument2Ptr m_document;
