@@ -71,18 +71,6 @@ TEST_F(Close, SessionClosesItsChildrenAndAnnouncesEach) {
   exchange.session = exchange.connection = exchange.request = nullptr;
 }
 
-TEST_F(Close, BeforeTheResponseArrives) {
-  Exchange exchange(port, "/stall");
-  HttpSendRequestA(exchange.request, nullptr, 0, nullptr, 0);
-  exchange.CloseAll();
-#ifndef _WIN32
-  // Wine's WinINet still reports the abandoned transfer; the platform layer stays silent.
-  const std::size_t count = exchange.recorder.Records().size();
-  std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(exchange.recorder.Records().size(), count);
-#endif
-}
-
 #ifndef _WIN32
 // Wine's WinINet does not promise these; the platform layer does. A close from another
 // thread waits for a callback running on the worker; a close from inside the callback
