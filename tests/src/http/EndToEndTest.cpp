@@ -175,8 +175,6 @@ constexpr char kGzipped[] =
 enum class Via { Server, RawPort, Refused, Unresolvable, NeverAccepts, RedirectToServer, Https };
 // What is wrong with the host profile.
 enum class Profile { Sound, FileForMessagesFolder, NoBaseDirectory, FullDisk };
-// How the test knows the exchange is over.
-enum class End { Line, Completion, Background };
 
 struct FaultRow {
   const char* name;
@@ -184,8 +182,8 @@ struct FaultRow {
   HttpAnswer answer;
   const char* line = nullptr;  // the line after the sending line (its start); nullptr: none
   std::size_t stored = 0;      // AnswerOfSize("1234", stored) replaced the old pair; 0: none
-  End end = End::Completion;
   Profile profile = Profile::Sound;
+  bool background = false;  // the exchange ends when the host goes to the background
   std::function<void()> arrange = nullptr;  // runs just before the activation
 };
 
@@ -266,18 +264,14 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
     EXPECT_TRUE(m_server.ReleasedInTime()) << "the handshake waited for the network";
   }
   const std::size_t lines = row.line == nullptr ? 1 : 2;
-  switch (row.end) {
-    case End::Line:
-      EXPECT_TRUE(RunUntilLogLines(lines));
-      break;
-    case End::Completion:
-      EXPECT_TRUE(hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; },
-                                            kExchangeLimit));
-      break;
-    case End::Background:
-      Settle(1s);
-      hostsim::DeliverGoingBackground();
-      break;
+  if (row.background) {
+    Settle(1s);
+    hostsim::DeliverGoingBackground();
+  } else if (row.line != nullptr) {
+    EXPECT_TRUE(RunUntilLogLines(lines));
+  } else {
+    EXPECT_TRUE(
+        hostsim::RunMessagesUntil([] { return hostsim::MessagesExecuted() >= 2; }, kExchangeLimit));
   }
   Settle();
 #ifndef _WIN32
@@ -311,7 +305,7 @@ HttpAnswer WithZeros() {
 // The platform layer fails one of the module's calls at once. A call left pending is no
 // failure: the next one fails on the handle the pending one did not give.
 FaultRow FailedCall(const char* name, PlatformInternetCall call, DWORD error, const char* line) {
-  FaultRow row{name, Via::Server, Plain(300), line, 0, End::Line};
+  FaultRow row{name, Via::Server, Plain(300), line};
   row.arrange = [call, error] { PlatformFailNextInternetCall(call, error); };
   return row;
 }
@@ -339,30 +333,25 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, FaultMatrix,
     ::testing::Values(
         FaultRow{"Refused", Via::Refused, {}}, FaultRow{"Unresolvable", Via::Unresolvable, {}},
-        FaultRow{"NeverAccepted", Via::NeverAccepts, {}, nullptr, 0, End::Background},
+        FaultRow{"NeverAccepted", Via::NeverAccepts, {}, nullptr, 0, Profile::Sound, true},
         FaultRow{"StallEndedByBackground", Via::Server, Trickled(8 * kChunk, true, 300ms), nullptr,
-                 0, End::Background},
+                 0, Profile::Sound, true},
         FaultRow{"Https", Via::Https, Plain(300)},
-        FaultRow{"SlowTrickle", Via::Server, Trickled(6 * kChunk, false), kSavedLine, 6 * kChunk,
-                 End::Line},
+        FaultRow{"SlowTrickle", Via::Server, Trickled(6 * kChunk, false), kSavedLine, 6 * kChunk},
         FaultRow{"SlowTrickleChunked", Via::Server, Trickled(6 * kChunk, true), kSavedLine,
-                 6 * kChunk, End::Line},
+                 6 * kChunk},
         FaultRow{"Empty", Via::Server, Plain(0)},
-        FaultRow{"OneByte", Via::Server, Plain(1), kParseLine, 0, End::Line},
-        FaultRow{"ZeroBytes", Via::Server, WithZeros(), kSavedLine, 300, End::Line},
-        FaultRow{"OneRead", Via::Server, Plain(kChunk), kSavedLine, kChunk, End::Line},
-        FaultRow{"TwoReads", Via::Server, Plain(kChunk + 1), kSavedLine, kChunk + 1, End::Line},
-        FaultRow{"TwentyFourReads", Via::Server, Plain(24 * kChunk), kSavedLine, 24 * kChunk,
-                 End::Line},
-        FaultRow{"TwentyFiveReads", Via::Server, Plain(25 * kChunk), kHugeLine, 0, End::Line},
+        FaultRow{"OneByte", Via::Server, Plain(1), kParseLine},
+        FaultRow{"ZeroBytes", Via::Server, WithZeros(), kSavedLine, 300},
+        FaultRow{"OneRead", Via::Server, Plain(kChunk), kSavedLine, kChunk},
+        FaultRow{"TwoReads", Via::Server, Plain(kChunk + 1), kSavedLine, kChunk + 1},
+        FaultRow{"TwentyFourReads", Via::Server, Plain(24 * kChunk), kSavedLine, 24 * kChunk},
+        FaultRow{"TwentyFiveReads", Via::Server, Plain(25 * kChunk), kHugeLine},
         // Short reads over many passes: the limit counts the reads of every pass.
-        FaultRow{"TwentyFiveReadsTrickled", Via::Server, Trickled(25 * kChunk, false), kHugeLine, 0,
-                 End::Line},
-        FaultRow{"Status500", Via::Server, Plain(3 * kChunk, 500), kSavedLine, 3 * kChunk,
-                 End::Line},
+        FaultRow{"TwentyFiveReadsTrickled", Via::Server, Trickled(25 * kChunk, false), kHugeLine},
+        FaultRow{"Status500", Via::Server, Plain(3 * kChunk, 500), kSavedLine, 3 * kChunk},
         FaultRow{"Status500Empty", Via::Server, Plain(0, 500)},
-        FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, 300,
-                 End::Line},
+        FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, 300},
         FaultRow{"Status404Empty", Via::RawPort, StatusAnswer("404 Not Found", false)},
         FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true),
                  kWine ? kSavedLine : nullptr, kWine ? 300u : 0u},
@@ -372,27 +361,25 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"Status304Empty", Via::RawPort, StatusAnswer("304 Not Modified", false)},
         FaultRow{"ResetBeforeStatusLine", Via::RawPort, Raw("", true)},
         FaultRow{"ResetAfterHeaders", Via::RawPort, Raw(Head("200 OK", Length(kBody.size())), true),
-                 kReadFailedLine, 0, End::Line},
+                 kReadFailedLine},
         FaultRow{
             "ResetMidBody", Via::RawPort,
             Raw(Head("200 OK", Length(kBody.size())) + kBody.substr(0, kBody.size() / 2), true),
-            kReadFailedLine, 0, End::Line},
+            kReadFailedLine},
         FaultRow{"MalformedChunks", Via::RawPort,
                  Raw(Head("200 OK", "Transfer-Encoding: chunked\r\n") + "zz\r\n" + kBody)},
         FaultRow{"UnaskedGzip", Via::RawPort,
                  Raw(Head("200 OK", "Content-Encoding: gzip\r\n" + Length(sizeof kGzipped - 1)) +
                      std::string(kGzipped, sizeof kGzipped - 1)),
-                 kParseLine, 0, End::Line},
-        FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, 300, End::Line},
+                 kParseLine},
+        FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, 300},
         FaultRow{
             "RedirectToARefusedPort", Via::RawPort,
             Raw(Head("302 Found", "Location: " + std::string(kRefusedUrl) + "\r\n" + Length(0)))},
-        FaultRow{"FileForMessagesFolder", Via::Server, Plain(500), nullptr, 0, End::Completion,
+        FaultRow{"FileForMessagesFolder", Via::Server, Plain(500), nullptr, 0,
                  Profile::FileForMessagesFolder},
-        FaultRow{"NoBaseDirectory", Via::Server, Plain(500), nullptr, 0, End::Completion,
-                 Profile::NoBaseDirectory},
-        FaultRow{"FullDisk", Via::Server, Plain(3 * kChunk), nullptr, 0, End::Completion,
-                 Profile::FullDisk}),
+        FaultRow{"NoBaseDirectory", Via::Server, Plain(500), nullptr, 0, Profile::NoBaseDirectory},
+        FaultRow{"FullDisk", Via::Server, Plain(3 * kChunk), nullptr, 0, Profile::FullDisk}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextGetSendsBack) {
