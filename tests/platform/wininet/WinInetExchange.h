@@ -39,8 +39,7 @@ class Recorder {
     auto* recorder = reinterpret_cast<Recorder*>(context);
     if (recorder == nullptr) return;
     StatusRecord record{handle, status, 0, 0, std::this_thread::get_id()};
-    if ((status == INTERNET_STATUS_REQUEST_COMPLETE || status == INTERNET_STATUS_HANDLE_CREATED) &&
-        information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT)) {
+    if (information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT)) {
       const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
       record.result = result->dwResult;
       record.error = result->dwError;
@@ -142,14 +141,6 @@ class Exchange {
     outcome.ok = true;
     outcome.error = 0;
     return outcome;
-  }
-
-  DWORD StatusCode() {
-    DWORD code = 0;
-    DWORD length = sizeof code;
-    HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length,
-                   nullptr);
-    return code;
   }
 
   void CloseRequest() {
