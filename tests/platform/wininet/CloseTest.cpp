@@ -10,24 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The buffer and record of a read. A queued read writes into both later, so they must
-// outlive the request handle: declare them before the exchange.
-struct ReadTarget {
-  char buffer[2048];
-  INTERNET_BUFFERSA record;
-
-  // Reads once as the module does; returns the result and leaves the last error. The
-  // context is what a queued read's completion carries to the callback: the recorder
-  // ignores a null one, and reads whose completions a test counts pass the recorder.
-  BOOL Read(HINTERNET request, DWORD capacity = 2047, DWORD_PTR context = 0) {
-    record = {};
-    record.dwStructSize = sizeof record;
-    record.lpvBuffer = buffer;
-    record.dwBufferLength = capacity;
-    return InternetReadFileExA(request, &record, 0, context);
-  }
-};
-
 using Close = WinInetTest;
 
 TEST_F(Close, MidTransferEndsEveryNotification) {

@@ -79,6 +79,24 @@ class Recorder {
   std::vector<StatusRecord> m_records;
 };
 
+// The buffer and record of a read. A queued read writes into both later, so they must
+// outlive the request handle: declare them before the exchange.
+struct ReadTarget {
+  std::vector<char> buffer = std::vector<char>(65536);
+  INTERNET_BUFFERSA record{};
+
+  // Reads once as the module does; returns the result and leaves the last error. The
+  // context is what a queued read's completion carries to the callback: the recorder
+  // ignores a null one, and reads whose completions a test counts pass the recorder.
+  BOOL Read(HINTERNET request, DWORD capacity = 2047, DWORD_PTR context = 0) {
+    record = {};
+    record.dwStructSize = sizeof record;
+    record.lpvBuffer = buffer.data();
+    record.dwBufferLength = capacity;
+    return InternetReadFileExA(request, &record, 0, context);
+  }
+};
+
 struct ReadOutcome {
   bool ok = false;  // the body was read to its end
   DWORD error = 0;  // the failing read's error otherwise
@@ -118,16 +136,12 @@ class Exchange {
   // per read, waiting for the completion of every queued read.
   ReadOutcome ReadAll(DWORD chunk = 2047) {
     ReadOutcome outcome;
-    std::vector<char> buffer(chunk);
+    ReadTarget target;
     while (true) {
-      INTERNET_BUFFERSA record{};
-      record.dwStructSize = sizeof record;
-      record.lpvBuffer = buffer.data();
-      record.dwBufferLength = chunk;
-      if (!InternetReadFileExA(request, &record, 0, reinterpret_cast<DWORD_PTR>(&recorder))) {
+      if (!target.Read(request, chunk, reinterpret_cast<DWORD_PTR>(&recorder))) {
         outcome.error = GetLastError();
         if (outcome.error != ERROR_IO_PENDING) return outcome;
-        // The queued read fills `buffer` and leaves its count in `record`.
+        // The queued read fills the target.
         const auto done =
             recorder.WaitFor(INTERNET_STATUS_REQUEST_COMPLETE, ++outcome.queuedReads + 1);
         if (!done || done->result == FALSE) {
@@ -135,8 +149,8 @@ class Exchange {
           return outcome;
         }
       }
-      if (record.dwBufferLength == 0) break;
-      outcome.body.append(buffer.data(), record.dwBufferLength);
+      if (target.record.dwBufferLength == 0) break;
+      outcome.body.append(target.buffer.data(), target.record.dwBufferLength);
     }
     outcome.ok = true;
     outcome.error = 0;

@@ -120,18 +120,14 @@ class EndToEndTest : public ModuleTest {
 };
 
 HttpAnswer Plain(std::size_t size, int status = 200) {
-  HttpAnswer answer;
-  answer.status = status;
-  answer.body = AnswerOfSize("1234", size);
-  return answer;
+  return {.status = status, .body = AnswerOfSize("1234", size)};
 }
 
 HttpAnswer Trickled(std::size_t size, bool chunked, std::chrono::milliseconds pause = 15ms) {
-  HttpAnswer answer = Plain(size);
-  answer.chunked = chunked;
-  answer.trickleBytes = 700;
-  answer.tricklePause = pause;
-  return answer;
+  return {.body = AnswerOfSize("1234", size),
+          .chunked = chunked,
+          .trickleBytes = 700,
+          .tricklePause = pause};
 }
 
 // A service answer: a WebControlMessage with this checksum attribute and content.
@@ -140,16 +136,9 @@ std::string ServiceAnswer(const std::string& checksum, const std::string& conten
          "</WebControlMessage>";
 }
 
-constexpr const char* kStoredMessages =
-    "<Messages><Message id=\"1\">Line one\nLine two</Message><Message id=\"2\"/></Messages>";
-
 // Bytes written as they are, on the raw port; `reset` ends the connection with a reset.
 HttpAnswer Raw(std::string bytes, bool reset = false) {
-  HttpAnswer answer;
-  answer.raw = true;
-  answer.reset = reset;
-  answer.body = std::move(bytes);
-  return answer;
+  return {.body = std::move(bytes), .raw = true, .reset = reset};
 }
 
 std::string Head(const char* statusLine, const std::string& headers) {
@@ -484,7 +473,7 @@ INSTANTIATE_TEST_SUITE_P(
 // leaving Execute into the host's runner, the host's raised by its thrower when its factory
 // makes no document) and the blocks of the host's strings.
 TEST_F(EndToEndTest, AnExceptionOnTheAnswerLeavesExecuteToTheHostsRunner) {
-  m_server.SetAnswer(HttpAnswer{.body = ServiceAnswer("1234", kStoredMessages)});
+  m_server.SetAnswer(HttpAnswer{.body = ServiceAnswer("1234", "<Messages><M>x</M></Messages>")});
   Activate();
   hostsim::SetDomFactoryResult(E_OUTOFMEMORY);  // the answer's document cannot be made
   ASSERT_TRUE(
