@@ -1,6 +1,7 @@
 // Opening, sending and closing: the handle tree of sessions, connections and requests.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -9,12 +10,25 @@
 #include "WinInetRequest.h"
 #include "WinInetTransfer.h"
 #include "WinInetWorker.h"
+#include "platform/linux/PlatformTestSupport.h"
 
 using namespace wininet;
 
 namespace {
 
 std::string TextOrEmpty(LPCSTR text) { return text == nullptr ? std::string() : text; }
+
+// The failures tests asked for by PlatformFailNextInternetCall, by call; 0: none.
+std::atomic<DWORD> g_failNext[5];
+
+// True, with the last error set, when a test asked this call to fail. A plain load only,
+// unless a failure was asked for.
+bool FailsOnRequest(PlatformInternetCall call) {
+  auto& failure = g_failNext[static_cast<int>(call)];
+  const DWORD error = failure.load(std::memory_order_relaxed) == 0 ? 0 : failure.exchange(0);
+  if (error != 0) SetLastError(error);
+  return error != 0;
+}
 
 void EnsureCurlInitialised() {
   static std::once_flag once;
@@ -57,6 +71,7 @@ BOOL WaitForResponse(Request& request) {
 
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass,
                         DWORD flags) {
+  if (FailsOnRequest(PlatformInternetCall::Open)) return nullptr;
   EnsureCurlInitialised();
   auto session = std::make_shared<Session>(TextOrEmpty(agent), accessType, TextOrEmpty(proxy),
                                            TextOrEmpty(proxyBypass), flags);
@@ -68,6 +83,9 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR pro
 
 INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle,
                                                    INTERNET_STATUS_CALLBACK callback) {
+  if (FailsOnRequest(PlatformInternetCall::SetStatusCallback)) {
+    return INTERNET_INVALID_STATUS_CALLBACK;
+  }
   auto object = FindHandle(handle);
   if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -79,6 +97,7 @@ INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle,
 HINTERNET InternetConnectA(HINTERNET sessionHandle, LPCSTR serverName, INTERNET_PORT serverPort,
                            LPCSTR userName, LPCSTR password, DWORD service, DWORD flags,
                            DWORD_PTR context) {
+  if (FailsOnRequest(PlatformInternetCall::Connect)) return nullptr;
   auto session = FindHandleOf<Session>(sessionHandle, ObjectKind::Session);
   if (!session) return nullptr;
   if (serverName == nullptr || *serverName == 0 || service != INTERNET_SERVICE_HTTP) {
@@ -93,6 +112,7 @@ HINTERNET InternetConnectA(HINTERNET sessionHandle, LPCSTR serverName, INTERNET_
 
 HINTERNET HttpOpenRequestA(HINTERNET connectionHandle, LPCSTR verb, LPCSTR objectName,
                            LPCSTR version, LPCSTR, LPCSTR*, DWORD flags, DWORD_PTR context) {
+  if (FailsOnRequest(PlatformInternetCall::OpenRequest)) return nullptr;
   auto connection = FindHandleOf<Connection>(connectionHandle, ObjectKind::Connection);
   if (!connection) return nullptr;
   auto request = std::make_shared<Request>(
@@ -104,6 +124,7 @@ HINTERNET HttpOpenRequestA(HINTERNET connectionHandle, LPCSTR verb, LPCSTR objec
 
 BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength,
                       LPVOID optional, DWORD optionalLength) {
+  if (FailsOnRequest(PlatformInternetCall::SendRequest)) return FALSE;
   auto request = FindHandleOf<Request>(requestHandle, ObjectKind::Request);
   if (!request) return FALSE;
   {
@@ -159,4 +180,8 @@ BOOL InternetCloseHandle(HINTERNET handle) {
   }
   SetLastError(ERROR_SUCCESS);
   return TRUE;
+}
+
+void PlatformFailNextInternetCall(PlatformInternetCall call, DWORD error) {
+  g_failNext[static_cast<int>(call)] = error;
 }

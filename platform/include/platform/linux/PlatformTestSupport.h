@@ -29,3 +29,10 @@ std::size_t PlatformPeakBufferedBody();
 // ended, was never sent or is paused for the reader, no read of it is queued, and every
 // notification raised so far has been delivered. True for a handle that is not open.
 bool PlatformInternetRequestSettled(HINTERNET request);
+
+// The WinINet calls a test can make fail, in the order the module makes them.
+enum class PlatformInternetCall { Open, SetStatusCallback, Connect, OpenRequest, SendRequest };
+
+// The next call of `call` in the process fails at once with `error` as the thread's last
+// error, and does nothing else.
+void PlatformFailNextInternetCall(PlatformInternetCall call, DWORD error);
