@@ -46,6 +46,7 @@ class RequestUrlTest : public ::testing::Test {
   HostProfile profile;
 };
 
+// A variable without a name adds nothing, though the next one's separator counts it.
 // fuzz/request walks the URL text, nameless and empty names and the encoding of any value.
 TEST_F(RequestUrlTest, EveryKindOfValueAndNameIsPercentEncoded) {
   hostsim::SetPreference("Userpref_Region", "north");
@@ -54,12 +55,13 @@ TEST_F(RequestUrlTest, EveryKindOfValueAndNameIsPercentEncoded) {
                        hostsim::Failure{static_cast<long>(E_FAIL), "no", false});
   profile.WritePlacementConfiguration(
       Placement("U",
-                "<AceVariable name='a'/><AceVariable name='Userpref_Region' "
+                "<AceVariable parameterName='x'/><AceVariable name='a'/>"
+                "<AceVariable name='Userpref_Region' "
                 "parameterName='region'/><AceVariable name='CheckSum' "
                 "parameterName='s&amp;t=u v'/><AceVariable name='Company.Name' "
                 "parameterName='co'/><AceVariable name='Some.Flag'/><AceVariable name=''/>"));
   const std::string expected =
-      "U?a=1&region=north&s%26t%3Du%20v=a%2Fb%20c&co=A%26B%20Ltd&Some.Flag=invalid%20variable&"
+      "U?&a=1&region=north&s%26t%3Du%20v=a%2Fb%20c&co=A%26B%20Ltd&Some.Flag=invalid%20variable&"
       "=nameless";
   EXPECT_EQ(Build(), expected);
   EXPECT_EQ(std::string(Worker().RequestUrl()), expected);
