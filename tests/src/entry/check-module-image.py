@@ -1,26 +1,22 @@
 """Checks a built module file with llvm-readobj, on the build machine.
 
-Corvane.dll: it imports from exactly the host's, the system's and the Microsoft runtime's DLLs,
-each host function from its own DLL and no GNU-mangled name; it exports the two entry points and
-nothing else; it is an x64 DLL with 64-bit ASLR and DEP; its CodeView record names Corvane.pdb;
-its version resource carries VERSION and the file's original name.
-libCorvane.so: its dynamic symbols export the two entry points and no other function.
+Corvane.dll: imports from exactly the host's, the system's and the Microsoft runtime's DLLs,
+each host function from its own DLL and no GNU-mangled name; exports the two entry points only;
+an x64 DLL with 64-bit ASLR and DEP; its CodeView record names Corvane.pdb; its version
+resource carries VERSION and the original file name. libCorvane.so: exports the two entry
+points and no other function.
 
-Usage: check-module-image.py READOBJ MODULE VERSION
-Prints each failed check and exits 1, or prints "module image checks passed".
+Usage: check-module-image.py READOBJ MODULE VERSION (prints each failed check, exits 1)
 """
 import re
 import struct
 import subprocess
 import sys
 
-IMPORTED_DLLS = {  # lower case, as the loader compares them
-    # the host's
-    "kxutilities.dll", "appcore.dll", "ui.dll", "prefs.dll", "kxtool32.dll",
-    # the system's
-    "kernel32.dll", "wininet.dll", "ole32.dll", "oleaut32.dll",
-    # the Microsoft C and C++ runtime (never a GNU runtime or msvcrt.dll)
-    "vcruntime140.dll", "ucrtbase.dll",
+IMPORTED_DLLS = {  # lower case, as the loader compares them: the host's, the system's and the
+    # Microsoft C and C++ runtime (never a GNU runtime or msvcrt.dll)
+    "kxutilities.dll", "appcore.dll", "ui.dll", "prefs.dll", "kxtool32.dll", "kernel32.dll",
+    "wininet.dll", "ole32.dll", "oleaut32.dll", "vcruntime140.dll", "ucrtbase.dll",
 }
 HOST_IMPORTS = [  # decorated names, each from the one DLL that defines it
     ("kxutilities.dll", "?GetOps@Util@@YAAEAVOps@1@XZ"),

@@ -1,7 +1,7 @@
 // What the host's libraries rely on when strings cross between them and the module, and what
 // the operation fuzzer (fuzz/host_string) cannot see: exact block sizes and growth steps, the
-// fresh block's words and guards, the shared empty string, a reference count at its limit, a
-// formatter without a result and a buffer filled without a terminator.
+// fresh block's words, the shared empty string, a reference count at its limit, a formatter
+// without a result and a buffer filled without a terminator.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -43,79 +43,55 @@ class TStringBlocks : public ::testing::Test {
 };
 
 TEST_F(TStringBlocks, NewBlockIsHeaderTextNulAndTailGuardMadeEven) {
-  const std::pair<std::size_t, std::uint64_t> sizes[] = {{1, 38}, {2, 40},  {3, 40},
-                                                         {4, 42}, {31, 68}, {1000, 1038}};
-  for (const auto& [characters, blockSize] : sizes) {
-    const std::string text(characters, 'q');
-    const TString s(text.c_str());
+  for (const auto& [characters, blockSize] :
+       {std::pair<std::size_t, std::uint64_t>{1, 38}, {2, 40}, {3, 40}, {1000, 1038}}) {
+    const TString s(std::string(characters, 'q').c_str());
     EXPECT_EQ(s.Header()->allocSize, blockSize) << characters;
-    EXPECT_EQ(s.GetLength(), characters);
-    EXPECT_EQ(Text(s), text);
   }
   const TString s("abc");
   EXPECT_EQ(WordAt(s, 0), TString::kFreshHeaderWord);
-  EXPECT_EQ(s.Header()->length, 4u);
   EXPECT_EQ(s.Header()->overhead, 36);
-  EXPECT_EQ(WordAt(s, 24), TString::kGuard);
-  EXPECT_EQ(WordAt(s, s.Header()->allocSize - 4), TString::kGuard);
   EXPECT_EQ(static_cast<const char*>(s), reinterpret_cast<const char*>(s.Header()) + 32);
   const WCHAR wideText[] = {'a', 'b', 'c', 0};
-  const TString wide(wideText);
-  EXPECT_EQ(Text(wide), "abc");
-  EXPECT_EQ(wide.Header()->allocSize, 42u);  // sized by the converted length with its NUL
+  EXPECT_EQ(TString(wideText).Header()->allocSize, 42u);  // sized by the converted text
 }
 
-TEST_F(TStringBlocks, SharedEmptyStringIsOneStaticBlockThatNothingChanges) {
+TEST_F(TStringBlocks, EveryEmptyStringIsTheOneStaticBlock) {
   const TString::BlockHeader* empty = TString::SharedEmptyHeader();
-  EXPECT_EQ(empty->length, 1u);
   EXPECT_EQ(empty->allocSize, 38u);
   EXPECT_NE(empty->flags & TString::kFlagStatic, 0);
-  std::array<unsigned char, 38> before{};
-  std::memcpy(before.data(), empty, before.size());
-  {
-    const std::basic_string<WCHAR> none;
-    std::vector<TString> copies{TString(), TString(""), TString(static_cast<const char*>(nullptr)),
-                                TString(none.c_str()), TString(static_cast<const WCHAR*>(nullptr))};
-    for (const TString& s : copies) EXPECT_EQ(s.Header(), empty);
-    TString s("x");
-    s = "";
-    EXPECT_EQ(s.Header(), empty);
-    s = copies.front();
-    s += "";
-    s += TString();
-    copies.push_back(s);
+  const std::basic_string<WCHAR> none;
+  TString s("x");
+  s = "";
+  for (const TString& made :
+       {TString(), TString(""), TString(static_cast<const char*>(nullptr)), TString(none.c_str()),
+        TString(static_cast<const WCHAR*>(nullptr)), s}) {
+    EXPECT_EQ(made.Header(), empty);
   }
-  EXPECT_EQ(std::memcmp(before.data(), empty, before.size()), 0);
 }
 
 TEST_F(TStringBlocks, SoleOwnerGrowsByPowersOfTwoThenWholePages) {
-  const std::pair<std::size_t, std::size_t> steps[] = {{2, 32},      {31, 32},      {32, 64},
-                                                       {63, 64},     {64, 128},     {4095, 4096},
-                                                       {4096, 8192}, {8191, 12288}, {8192, 12288}};
+  const std::pair<std::size_t, std::size_t> steps[] = {
+      {2, 32}, {32, 64}, {4095, 4096}, {4096, 8192}, {8192, 12288}};
   for (const auto& [length, capacity] : steps) {
     TString s("x");
-    const std::string tail(length - 1, 'y');
-    s += tail.c_str();
+    s += std::string(length - 1, 'y').c_str();
     EXPECT_EQ(Capacity(s), capacity) << length;
     EXPECT_EQ(s.Header()->allocSize, capacity + 36);
-    EXPECT_EQ(WordAt(s, s.Header()->allocSize - 4), TString::kGuard);
-    EXPECT_EQ(Text(s), "x" + tail);
   }
 }
 
 // The block a write to a copy of a 200-character string (a block of 238) leaves: a shared
 // block is copied into one no smaller than the old, a discarding write or one leaving the
 // empty string takes a fresh block of exact size.
-struct WriteCase {
-  const char* name;
-  std::function<void(TString& s)> write;
-  std::string text;
-  std::uint64_t blockSize;
-};
-
-TEST_F(TStringBlocks, WritesTakeBlocksOfTheRightSizeAndLeaveOtherOwnersAlone) {
+TEST_F(TStringBlocks, WritesTakeBlocksOfTheRightSize) {
   const std::string longText(200, 'L');
-  const WriteCase cases[] = {
+  const struct {
+    const char* name;
+    std::function<void(TString& s)> write;
+    std::string text;
+    std::uint64_t blockSize;
+  } cases[] = {
       {"append to a shared string", [](TString& s) { s += TString("!"); }, longText + "!", 292},
       {"assign to a shared string", [](TString& s) { s = "abc"; }, "abc", 40},
       {"format a shared string", [](TString& s) { s.Format("%s-%d-%05.1f", "id", -42, 2.5); },
@@ -131,42 +107,26 @@ TEST_F(TStringBlocks, WritesTakeBlocksOfTheRightSizeAndLeaveOtherOwnersAlone) {
       {"buffer of a shared string filled without a terminator",
        [](TString& s) {
          char* buffer = s.GetBuffer();
-         EXPECT_NE(s.Header()->flags & TString::kFlagBufferHandedOut, 0);
          EXPECT_EQ(s.GetBuffer(), buffer);  // a second call hands out the same buffer
          std::memset(buffer, 'w', Capacity(s));
          s.ReleaseBuffer();
        },
        std::string(255, 'w'), 292},
   };
-  for (const WriteCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const TString original(longText.c_str());
     TString s(original);
     c.write(s);
     EXPECT_EQ(Text(s), c.text);
     EXPECT_EQ(s.Header()->allocSize, c.blockSize);
-    EXPECT_EQ(s.Header()->refCount, 1);
-    EXPECT_EQ(s.Header()->flags & TString::kFlagBufferHandedOut, 0);
     EXPECT_EQ(WordAt(s, s.Header()->allocSize - 4), TString::kGuard);
-    EXPECT_EQ(Text(original), longText);
-    EXPECT_EQ(original.Header()->refCount, 1);
   }
 }
 
-// Writes whose source lies in the string's own block, which may move as it grows.
-TEST_F(TStringBlocks, WritesFromItsOwnTextAndAFormatWithoutAResult) {
-  TString s("abcdefghijklmnopqrstuvwxyz01234");  // sole owner, capacity 32
-  s += static_cast<const char*>(s) + 10;
-  EXPECT_EQ(Text(s), "abcdefghijklmnopqrstuvwxyz01234klmnopqrstuvwxyz01234");
-  s = static_cast<const char*>(s) + 31;
-  EXPECT_EQ(Text(s), "klmnopqrstuvwxyz01234");
-  s += s;
-  EXPECT_EQ(Text(s), "klmnopqrstuvwxyz01234klmnopqrstuvwxyz01234");
-  s = "unchanged";
+TEST_F(TStringBlocks, AssigningItsOwnTextOrAFormatWithoutAResultLeavesTheString) {
+  TString s("unchanged");
   s = static_cast<const char*>(s);
-  const TString& alias = s;
-  s = alias;
-  EXPECT_EQ(s.Header()->refCount, 1);
   hostsim::SetFormatterFails(true);
   s.Format("%d", 1);
   hostsim::SetFormatterFails(false);
@@ -182,7 +142,6 @@ TEST_F(TStringBlocks, ACountAtItsLimitMakesCopiesInsteadOfWrapping) {
   copies.push_back(original);
   EXPECT_NE(copies.back().Header(), original.Header());
   EXPECT_EQ(Text(copies.back()), "counted");
-  EXPECT_EQ(original.Header()->refCount, 65535);
   copies.clear();
   EXPECT_EQ(original.Header()->refCount, 1);
 }

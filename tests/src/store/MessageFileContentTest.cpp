@@ -36,14 +36,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CheckSumCase{"", true, true}, CheckSumCase{"9f86d081 a.b-c_d~e", true, true},
                       CheckSumCase{"caf\xE9", true, true}, CheckSumCase{"...", true, true},
                       CheckSumCase{".", false, true}, CheckSumCase{"..", false, true},
-                      CheckSumCase{"../x", false, true}, CheckSumCase{"..\\x", false, true},
-                      CheckSumCase{"c:d", false, true}, CheckSumCase{"x|y", false, true},
-                      CheckSumCase{"tab\there", false, true},
+                      CheckSumCase{"..\\x", false, true}, CheckSumCase{"c:d", false, true},
                       CheckSumCase{std::string("nul\0x", 5), false, true},
                       CheckSumCase{"del\x7F", false, true}, CheckSumCase{"'a", true, true},
                       CheckSumCase{"'a\"", false, true}, CheckSumCase{" 12", true, false},
                       CheckSumCase{"12 ", true, false}, CheckSumCase{"\t12", false, false},
-                      CheckSumCase{"''", true, false}, CheckSumCase{"'12'", true, false},
-                      CheckSumCase{"\"12\"", false, false}));
+                      CheckSumCase{"'12'", true, false}, CheckSumCase{"\"12\"", false, false}));
 
 }  // namespace
