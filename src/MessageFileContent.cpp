@@ -1,21 +1,35 @@
 #include "MessageFileContent.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 std::string WithCrLfLineBreaks(std::string_view text) {
   std::string result;
   result.reserve(text.size() + text.size() / 16);
-  for (std::size_t index = 0; index < text.size(); ++index) {
-    const char character = text[index];
-    if (character == '\r') {
-      if (index + 1 < text.size() && text[index + 1] == '\n') {
-        ++index;
-      }
-      result += "\r\n";
-    } else if (character == '\n') {
-      result += "\r\n";
-    } else {
-      result.push_back(character);
+  // The next CR and the next LF are each looked for again only once passed, so that the
+  // search stays linear however the two are mixed.
+  std::size_t nextCr = text.find('\r');
+  std::size_t nextLf = text.find('\n');
+  std::size_t position = 0;
+  while (true) {
+    const std::size_t lineEnd = std::min(nextCr, nextLf);
+    if (lineEnd == std::string_view::npos) {
+      result.append(text.substr(position));
+      break;
+    }
+    result.append(text.substr(position, lineEnd - position));
+    // CR LF, a lone CR and a lone LF each become one CR LF.
+    result += "\r\n";
+    position = lineEnd + 1;
+    if (text[lineEnd] == '\r' && position < text.size() && text[position] == '\n') {
+      ++position;
+    }
+    if (nextCr < position) {
+      nextCr = text.find('\r', position);
+    }
+    if (nextLf < position) {
+      nextLf = text.find('\n', position);
     }
   }
   return result;

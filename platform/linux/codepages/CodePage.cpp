@@ -29,6 +29,15 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int outCount) {
   return static_cast<int>(size);
 }
 
+// The outcome of a conversion written straight into the caller's buffer (see Deliver).
+int DeliverWritten(std::size_t size, int outCount) {
+  if (size > static_cast<std::size_t>(INT32_MAX)) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  if (outCount != 0 && size > static_cast<std::size_t>(outCount)) {
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
+  }
+  return static_cast<int>(size);
+}
+
 std::size_t InputLength(int count, std::size_t (*measure)(const void*), const void* text) {
   return count < 0 ? measure(text) + 1 : static_cast<std::size_t>(count);
 }
@@ -54,7 +63,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiBy
   const std::string_view input(multiByte, InputLength(multiByteCount, MeasureNarrow, multiByte));
   if (resolved == CP_UTF8) {
     if ((flags & ~MB_ERR_INVALID_CHARS) != 0) return Fail(ERROR_INVALID_FLAGS);
-    Decoded decoded = DecodeUtf8(input, (flags & MB_ERR_INVALID_CHARS) != 0);
+    if ((flags & MB_ERR_INVALID_CHARS) == 0) {
+      return DeliverWritten(DecodeUtf8Into(input, wide, static_cast<std::size_t>(wideCount)),
+                            wideCount);
+    }
+    Decoded decoded = DecodeUtf8(input, true);
     if (decoded.error != ERROR_SUCCESS) return Fail(decoded.error);
     return Deliver(decoded.text, wide, wideCount);
   }
@@ -80,7 +93,12 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, 
       return Fail(ERROR_INVALID_PARAMETER);
     }
     if ((flags & ~WC_ERR_INVALID_CHARS) != 0) return Fail(ERROR_INVALID_FLAGS);
-    Encoded encoded = EncodeUtf8(input, (flags & WC_ERR_INVALID_CHARS) != 0);
+    if ((flags & WC_ERR_INVALID_CHARS) == 0) {
+      return DeliverWritten(
+          EncodeUtf8Into(input, multiByte, static_cast<std::size_t>(multiByteCount)),
+          multiByteCount);
+    }
+    Encoded encoded = EncodeUtf8(input, true);
     if (encoded.error != ERROR_SUCCESS) return Fail(encoded.error);
     return Deliver(encoded.text, multiByte, multiByteCount);
   }

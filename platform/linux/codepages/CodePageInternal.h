@@ -24,6 +24,10 @@ struct Encoded {
 
 Decoded DecodeUtf8(std::string_view bytes, bool failOnInvalid);
 Encoded EncodeUtf8(std::u16string_view text, bool failOnInvalid);
+// The lenient conversions straight into the caller's buffer: what fits of the result is
+// written, and its whole length returned (with capacity 0, the length alone).
+std::size_t DecodeUtf8Into(std::string_view bytes, char16_t* out, std::size_t capacity);
+std::size_t EncodeUtf8Into(std::u16string_view text, char* out, std::size_t capacity);
 
 // A single-byte code page: byte → UTF-16 and back. Immutable once built.
 class SingleByteTable {

@@ -8,9 +8,6 @@ namespace msxml {
 
 namespace {
 
-struct XPathContextDeleter {
-  void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
-};
 struct XPathExpressionDeleter {
   void operator()(xmlXPathCompExpr* expression) const { xmlXPathFreeCompExpr(expression); }
 };
@@ -29,11 +26,21 @@ HRESULT SelectNodes(const NodeRef& context, std::u16string_view expression,
   const std::optional<std::string> utf8 = Utf8FromUtf16(expression);
   if (!utf8 || utf8->find('\0') != std::string::npos) return E_FAIL;
 
-  std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath(
-      xmlXPathNewContext(context.tree->doc.get()));
-  if (xpath == nullptr) return E_OUTOFMEMORY;
+  const Tree& tree = *context.tree;
+  const std::lock_guard lock(tree.selectionMutex);
+  auto& xpath = tree.selectionContext;
+  if (xpath == nullptr) {
+    xpath.reset(xmlXPathNewContext(tree.doc.get()));
+    if (xpath == nullptr) return E_OUTOFMEMORY;
+    xpath->error = IgnoreXPathError;
+  }
+  // What an earlier selection left behind does not carry over.
+  xmlXPathRegisteredNsCleanup(xpath.get());
+  xmlResetError(&xpath->lastError);
+  xpath->doc = tree.doc.get();
   xpath->node = context.node;
-  xpath->error = IgnoreXPathError;
+  xpath->contextSize = -1;
+  xpath->proximityPosition = -1;
   for (const NamespaceBinding& binding : namespaces) {
     if (xmlXPathRegisterNs(xpath.get(), AsXmlChars(binding.prefix.c_str()),
                            AsXmlChars(binding.uri.c_str())) != 0) {

@@ -3,7 +3,9 @@
 // included) are written as they are, and line breaks in content are written as CR LF. Where
 // white-space-only text was removed on loading, a line break and one tab per nesting level
 // below the serialised node stand in for it.
+#include <algorithm>
 #include <set>
+#include <string_view>
 
 #include "MsXmlTree.h"
 
@@ -52,7 +54,7 @@ public:
     switch (node->type) {
       case XML_ELEMENT_NODE: Element(node, depth); break;
       case XML_ATTRIBUTE_NODE: Attribute(node); break;
-      case XML_TEXT_NODE: Escaped(Utf16FromXmlChars(node->content), false); break;
+      case XML_TEXT_NODE: Escaped(node->content, false); break;
       case XML_CDATA_SECTION_NODE: Wrapped(u"<![CDATA[", node->content, u"]]>"); break;
       case XML_COMMENT_NODE: Wrapped(u"<!--", node->content, u"-->"); break;
       case XML_ENTITY_REF_NODE: Wrapped(u"&", node->name, u";"); break;
@@ -92,9 +94,13 @@ private:
   }
 
   void Declaration(const xmlNs* ns) {
-    m_out += ns->prefix != nullptr ? u" xmlns:" + Utf16FromXmlChars(ns->prefix) : u" xmlns";
+    m_out += u" xmlns";
+    if (ns->prefix != nullptr) {
+      m_out += u':';
+      Append(ns->prefix);
+    }
     m_out += u"=\"";
-    Escaped(Utf16FromXmlChars(ns->href), true);
+    Escaped(ns->href, true);
     m_out += u'"';
   }
 
@@ -102,17 +108,17 @@ private:
     m_out += NodeName(attribute);
     m_out += u"=\"";
     xmlChar* value = xmlNodeGetContent(attribute);
-    Escaped(Utf16FromXmlChars(value), true);
+    Escaped(value, true);
     xmlFree(value);
     m_out += u'"';
   }
 
   void ProcessingInstruction(const xmlNode* pi) {
     m_out += u"<?";
-    m_out += Utf16FromXmlChars(pi->name);
+    Append(pi->name);
     if (pi->content != nullptr && *pi->content != 0) {
       m_out += u' ';
-      Content(Utf16FromXmlChars(pi->content));
+      Content(pi->content);
     }
     m_out += u"?>";
   }
@@ -127,18 +133,17 @@ private:
 
   void Wrapped(std::u16string_view open, const xmlChar* content, std::u16string_view close) {
     m_out += open;
-    Content(Utf16FromXmlChars(content));
+    Content(content);
     m_out += close;
   }
 
-  void Content(std::u16string_view text) {
-    for (const char16_t c : text) {
-      if (c == u'\n') {
-        m_out += u"\r\n";
-      } else {
-        m_out += c;
-      }
-    }
+  void Append(const xmlChar* text) {
+    if (text != nullptr) AppendUtf16FromUtf8(m_out, reinterpret_cast<const char*>(text));
+  }
+
+  void Content(const xmlChar* text) {
+    ForEachRun(
+        text, [](char c) { return c == '\n'; }, [this](char) { m_out += u"\r\n"; });
   }
 
   void LineBreak(int depth) {
@@ -148,18 +153,37 @@ private:
 
   // Escapes what would otherwise read as markup; in an attribute value also the quote and
   // the white space that attribute-value normalisation would turn into spaces.
-  void Escaped(std::u16string_view text, bool inAttribute) {
-    for (const char16_t c : text) {
+  void Escaped(const xmlChar* text, bool inAttribute) {
+    const auto special = [](char c) {
+      return c == '&' || c == '<' || c == '>' || c == '"' || c == '\r' || c == '\n' || c == '\t';
+    };
+    ForEachRun(text, special, [this, inAttribute](char c) {
       switch (c) {
-        case u'&': m_out += u"&amp;"; break;
-        case u'<': m_out += u"&lt;"; break;
-        case u'>': m_out += u"&gt;"; break;
-        case u'\r': m_out += u"&#xD;"; break;
-        case u'"': m_out += inAttribute ? u"&quot;" : u"\""; break;
-        case u'\n': m_out += inAttribute ? u"&#xA;" : u"\r\n"; break;
-        case u'\t': m_out += inAttribute ? u"&#x9;" : u"\t"; break;
-        default: m_out += c; break;
+        case '&': m_out += u"&amp;"; break;
+        case '<': m_out += u"&lt;"; break;
+        case '>': m_out += u"&gt;"; break;
+        case '\r': m_out += u"&#xD;"; break;
+        case '"': m_out += inAttribute ? u"&quot;" : u"\""; break;
+        case '\n': m_out += inAttribute ? u"&#xA;" : u"\r\n"; break;
+        case '\t': m_out += inAttribute ? u"&#x9;" : u"\t"; break;
+        default: break;
       }
+    });
+  }
+
+  // Appends the text, handing each ASCII character that is `special` to `replace` in place
+  // of itself; the runs between them are appended as they are.
+  template <class Special, class Replace>
+  void ForEachRun(const xmlChar* text, Special special, Replace replace) {
+    if (text == nullptr) return;
+    std::string_view rest(reinterpret_cast<const char*>(text));
+    while (!rest.empty()) {
+      const auto stop =
+          static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), special) - rest.begin());
+      AppendUtf16FromUtf8(m_out, rest.substr(0, stop));
+      if (stop == rest.size()) break;
+      replace(rest[stop]);
+      rest.remove_prefix(stop + 1);
     }
   }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <libxml/tree.h>
+#include <libxml/xpath.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +23,18 @@ struct XmlDocDeleter {
 
 // One parsed document. Nodes and node lists hold it by shared pointer, so that a node stays
 // valid after its document object is released or reloaded, as COM nodes do.
+struct XPathContextDeleter {
+  void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
+};
+
 struct Tree {
   std::unique_ptr<xmlDoc, XmlDocDeleter> doc;
   // Whether white-space-only text was kept on loading (preserveWhiteSpace).
   bool preserveWhiteSpace = false;
+  // The XPath context of the document's selections, made by the first and kept for the
+  // others: a new context registers every XPath function again. Goes before the document.
+  mutable std::mutex selectionMutex;
+  mutable std::unique_ptr<xmlXPathContext, XPathContextDeleter> selectionContext;
 };
 using TreePtr = std::shared_ptr<const Tree>;
 
@@ -63,6 +73,7 @@ inline const xmlChar* AsXmlChars(const char* text) {
   return reinterpret_cast<const xmlChar*>(text);
 }
 std::u16string Utf16FromUtf8(std::string_view utf8);
+void AppendUtf16FromUtf8(std::u16string& out, std::string_view utf8);
 std::u16string Utf16FromXmlChars(const xmlChar* text);
 // nullopt when the text holds a lone surrogate.
 std::optional<std::string> Utf8FromUtf16(std::u16string_view utf16);

@@ -35,9 +35,7 @@ ReadOutcome TryRead(Request& request, char* destination, DWORD capacity,
     return ReadOutcome::Failed;
   }
   if (!request.buffered.empty() || capacity == 0) {
-    bytesRead = static_cast<DWORD>(std::min<std::size_t>(capacity, request.buffered.size()));
-    if (bytesRead > 0) std::memcpy(destination, request.buffered.data(), bytesRead);
-    request.buffered.erase(0, bytesRead);
+    bytesRead = static_cast<DWORD>(request.buffered.Take(destination, capacity));
     return ReadOutcome::Done;
   }
   if (request.phase == RequestPhase::Finished ||

@@ -4,7 +4,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +44,37 @@ struct QueuedRead {
 // The most body bytes held for a reader that lags; beyond it the transfer is paused.
 inline constexpr std::size_t kMaxBufferedBody = 64 * 1024;
 
+// Body bytes received and not read yet. A read takes from the front by moving a start
+// offset; the bytes left are moved down only when the read part is at least half the storage,
+// so that small reads from a full buffer do not move its whole content each time.
+class BodyBuffer {
+public:
+  bool empty() const { return size() == 0; }
+  std::size_t size() const { return m_bytes.size() - m_start; }
+  void Append(const char* data, std::size_t count) {
+    if (m_start > 0 && m_start >= m_bytes.size() / 2) {
+      m_bytes.erase(0, m_start);
+      m_start = 0;
+    }
+    m_bytes.append(data, count);
+  }
+  // Copies up to capacity bytes from the front to destination and drops them; the count.
+  std::size_t Take(char* destination, std::size_t capacity) {
+    const std::size_t count = std::min(capacity, size());
+    if (count > 0) std::memcpy(destination, m_bytes.data() + m_start, count);
+    m_start += count;
+    if (m_start == m_bytes.size()) {
+      m_bytes.clear();
+      m_start = 0;
+    }
+    return count;
+  }
+
+private:
+  std::string m_bytes;
+  std::size_t m_start = 0;
+};
+
 class Request final : public InternetObject {
 public:
   Request(const std::shared_ptr<Connection>& connection, std::string verb, std::string object,
@@ -75,7 +108,7 @@ public:
   std::string statusText;
   std::vector<std::string> responseHeaders;  // of the latest response, status line first
   bool responseHasLocation = false;
-  std::string buffered;  // body bytes not read yet
+  BodyBuffer buffered;
   std::optional<QueuedRead> queuedRead;
   bool resumeWanted = false;  // paused for the reader; resume once it has caught up
 };

@@ -164,7 +164,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     request.resumeWanted = true;
     return CURL_WRITEFUNC_PAUSE;
   }
-  request.buffered.append(data + taken, bytes - taken);
+  request.buffered.Append(data + taken, bytes - taken);
   NotePeakBufferedBody(request.buffered.size());
   request.shared->changed.notify_all();
   return bytes;
