@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "Answers.h"
+#include "BenchVariables.h"
 #include "HostProfile.h"
 #include "PlacementConfiguration.h"
 #include "server/ScriptedServer.h"
@@ -82,14 +83,7 @@ struct Rig {
   // The answer of `size` bytes and a placement configuration with `variables` Ace variables.
   void Configure(std::size_t size, int variables) {
     server.SetAnswer(corvane_test::HttpAnswer{200, corvane_test::AnswerOfSize(kChecksum, size)});
-    std::vector<corvane_test::AceVariable> list;
-    for (int index = 0; index < variables; ++index) {
-      const std::string name = "Product.Value" + std::to_string(index);
-      Util::Variant value;
-      value.SetInteger(Util::Variant::TagInt32, 1000 + index);
-      hostsim::SetVariable(name, value);
-      list.push_back({name, "v" + std::to_string(index)});
-    }
+    const std::vector<corvane_test::AceVariable> list = SetBenchVariables(variables);
     profile.WritePlacementConfiguration(
         corvane_test::PlacementConfiguration(Url() + "/tsm/get", list));
   }

@@ -26,6 +26,7 @@
 
 #include "Answers.h"
 #include "BareWork.h"
+#include "BenchVariables.h"
 #include "ComApartment.h"
 #include "HostProfile.h"
 #include "LoadedModule.h"
@@ -69,15 +70,10 @@ struct Rig {
   // returns the URL the bare work fetches, with the query the module sends.
   std::string Configure(std::size_t size, int variables) {
     server.SetAnswer(corvane_test::HttpAnswer{200, corvane_test::AnswerOfSize(kChecksum, size)});
-    std::vector<corvane_test::AceVariable> list;
+    const std::vector<corvane_test::AceVariable> list = SetBenchVariables(variables);
     std::string url = server.Url("/tsm/get") + "?cs=0";
     for (int index = 0; index < variables; ++index) {
-      const std::string name = "Product.Value" + std::to_string(index);
-      Util::Variant value;
-      value.SetInteger(Util::Variant::TagInt32, 1000 + index);
-      hostsim::SetVariable(name, value);
-      list.push_back({name, "v" + std::to_string(index)});
-      url += "&v" + std::to_string(index) + "=" + std::to_string(1000 + index);
+      url += "&v" + std::to_string(index) + "=" + std::to_string(BenchVariableValue(index));
     }
     profile.WritePlacementConfiguration(
         corvane_test::PlacementConfiguration(server.Url("/tsm/get"), list));
