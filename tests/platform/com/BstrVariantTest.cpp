@@ -81,6 +81,7 @@ TEST(Variant, ClearAndCopyReleaseAndShareOnlyWhatIsOwned) {
   ASSERT_EQ(VariantCopy(&copy, &object), S_OK);
   EXPECT_NE(copy.bstrVal, object.bstrVal);
   EXPECT_EQ(FromBstr(copy.bstrVal), u"XPath");
+  EXPECT_EQ(VariantClear(&copy), S_OK);
 
   copy.vt = 0x0FFF;
   EXPECT_EQ(VariantClear(&copy), DISP_E_BADVARTYPE);
