@@ -73,10 +73,10 @@ public:
   }
   template <class From>
   void Ascii(const From* from, std::size_t count) {
+    // A size query has no buffer: nothing fits, and no pointer into it may be formed.
     const std::size_t room = m_length < m_capacity ? m_capacity - m_length : 0;
-    Unit* to = m_out + m_length;
     for (std::size_t k = 0, fit = std::min(count, room); k < fit; ++k) {
-      to[k] = static_cast<Unit>(from[k]);
+      m_out[m_length + k] = static_cast<Unit>(from[k]);
     }
     m_length += count;
   }
