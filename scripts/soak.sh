@@ -47,10 +47,9 @@ soak() {
   kill -TERM "$service_pid"; wait "$service_pid" 2>/dev/null || true; service_pid=
 
   local sent completions background sanitizer
-  read -r sent completions background < <(awk '
-    /: round [0-9]+:/ { for (i = 1; i <= NF; ++i) { if ($(i+1) ~ /^requests/) s += $i; if ($(i+1) ~ /^completions/) c += $i }
-                        if (/went to the background/) b++ }
-    END { print s + 0, c + 0, b + 0 }' "$work/host.err")
+  read -r sent completions background < <(sed -n \
+    's/^corvane-host: [0-9]* rounds: \([0-9]*\) requests sent, \([0-9]*\) completions, \([0-9]*\) went .*/\1 \2 \3/p' \
+    "$work/host.err")
   sanitizer=$(grep -cE '^(==[0-9]+==ERROR|WARNING: ThreadSanitizer|SUMMARY: (Address|Leak|Thread|UndefinedBehavior)Sanitizer)|runtime error:' "$work/host.err" || true)
   local process memory
   process=$(sed -n 's/^corvane-host: process: //p' "$work/host.err")

@@ -52,11 +52,19 @@ int Run(const HostCommand& command, const Profile& profile) {
 
   const std::optional<ProcessResources> resourcesBefore = CurrentProcessResources();
   int exitCode = kDone;
+  int rounds = 0;
+  std::uint64_t requestsSent = 0;
+  std::uint64_t completions = 0;
+  int backgrounds = 0;
   try {
     const ModuleLibrary module(command.module.value_or(ModuleLibrary::DefaultPath()));
     const auto callEntry = [&] { module.Call(command.entry); };
     for (int round = 1; round <= command.rounds && exitCode == kDone; ++round) {
       const RoundOutcome outcome = RunRound(callEntry, tracker, command.round);
+      ++rounds;
+      requestsSent += outcome.requestsSent;
+      completions += outcome.completions;
+      backgrounds += outcome.backgroundDelivered ? 1 : 0;
       std::cerr << "corvane-host: round " << round << ": " << outcome.messagesRun
                 << " messages run, " << outcome.requestsSent << " requests sent, "
                 << outcome.completions << " completions"
@@ -68,6 +76,8 @@ int Run(const HostCommand& command, const Profile& profile) {
     std::cerr << "corvane-host: " << error.what() << "\n";
     return kBadModule;
   }
+  std::cerr << "corvane-host: " << rounds << " rounds: " << requestsSent << " requests sent, "
+            << completions << " completions, " << backgrounds << " went to the background\n";
   for (const auto& file : messages.WrittenFiles()) {
     std::cerr << "corvane-host: message file written: " << file.string() << "\n";
   }
