@@ -4,7 +4,9 @@
 //   message sequence run until the answer is stored and its checksum recorded;
 // - Baseline: a libcurl GET on a fresh connection, a libxml2 parse, the XPath selection of
 //   the set, its serialisation, a temporary file renamed over the message file, and the INI
-//   file rewritten the same way.
+//   file rewritten the same way;
+// - DurableBaseline: the same, with each temporary file flushed to the disk before the rename
+//   and the folder flushed after it, as the module stores both files.
 // Real time is wall time; the CPU column counts every thread of the process; host_cpu is the
 // CPU of the calling (host) thread alone. scripts/bench.sh prints the ratios. The largest
 // set, 48,000 bytes, stays within the answer the module reads (24 reads of 2047 bytes).
@@ -16,15 +18,19 @@
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Answers.h"
@@ -146,16 +152,35 @@ std::string Fetch(const std::string& url) {
   return curl_easy_perform(easy.get()) == CURLE_OK ? body : std::string();
 }
 
-bool WriteReplacing(const std::filesystem::path& file, const std::string& text) {
+enum class Durability { None, Flushed };
+
+// An open descriptor, closed when it goes; close() reports whether the data got out.
+struct Descriptor {
+  explicit Descriptor(int descriptor) : fd(descriptor) {}
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  bool Close() { return ::close(std::exchange(fd, -1)) == 0; }
+  int fd;
+};
+
+bool WriteReplacing(const std::filesystem::path& file, const std::string& text,
+                    Durability durability) {
+  const bool flush = durability == Durability::Flushed;
   const std::filesystem::path temporary = file.string() + ".tmp";
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if ((std::fclose(out) != 0) || !written) return false;
-  return std::rename(temporary.c_str(), file.c_str()) == 0;
+  Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (out.fd < 0) return false;
+  const bool written = ::write(out.fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (!written || (flush && ::fsync(out.fd) != 0) || !out.Close()) return false;
+  if (std::rename(temporary.c_str(), file.c_str()) != 0) return false;
+  if (!flush) return true;
+  const Descriptor folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.fd >= 0 && ::fsync(folder.fd) == 0;
 }
 
-bool BareWork(const Rig& rig, const std::string& url) {
+bool BareWork(const Rig& rig, const std::string& url, Durability durability) {
   const std::string body = Fetch(url);
   std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> document(
       xmlReadMemory(body.data(), static_cast<int>(body.size()), nullptr, nullptr, XML_PARSE_NONET),
@@ -176,12 +201,14 @@ bool BareWork(const Rig& rig, const std::string& url) {
   xmlNodeDump(buffer.get(), document.get(), found->nodesetval->nodeTab[0], 0, 0);
   std::string file = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
   file += reinterpret_cast<const char*>(xmlBufferContent(buffer.get()));
-  return WriteReplacing(rig.profile.messagesFolder / (name + "WebTSMFile.xmf"), file) &&
+  return WriteReplacing(rig.profile.messagesFolder / (name + "WebTSMFile.xmf"), file,
+                        durability) &&
          WriteReplacing(rig.profile.iniFile,
-                        std::string("[WEBTSM]\r\nCheckSum=").append(name).append("\r\n"));
+                        std::string("[WEBTSM]\r\nCheckSum=").append(name).append("\r\n"),
+                        durability);
 }
 
-void BM_Baseline(benchmark::State& state) {
+void RunBaseline(benchmark::State& state, Durability durability) {
   Rig& rig = TheRig();
   rig.Configure(static_cast<std::size_t>(state.range(0)), static_cast<int>(state.range(1)));
   std::string url = rig.Url() + "/tsm/get?cs=0";
@@ -191,7 +218,7 @@ void BM_Baseline(benchmark::State& state) {
   HostCpu hostCpu(state);
   for (auto _ : state) {
     hostCpu.Start();
-    const bool stored = BareWork(rig, url);
+    const bool stored = BareWork(rig, url, durability);
     hostCpu.Stop();
     if (!stored) {
       state.SkipWithError("the bare work failed");
@@ -199,6 +226,9 @@ void BM_Baseline(benchmark::State& state) {
     }
   }
 }
+
+void BM_Baseline(benchmark::State& state) { RunBaseline(state, Durability::None); }
+void BM_DurableBaseline(benchmark::State& state) { RunBaseline(state, Durability::Flushed); }
 
 void Sizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->ArgsProduct({{1000, 16000, 48000}, {1, 20}})
@@ -209,6 +239,7 @@ void Sizes(benchmark::internal::Benchmark* benchmark) {
 }
 BENCHMARK(BM_Activation)->Apply(Sizes);
 BENCHMARK(BM_Baseline)->Apply(Sizes);
+BENCHMARK(BM_DurableBaseline)->Apply(Sizes);
 
 // Parse and serialise alone, the floor of what the host thread must spend on an answer.
 void BM_ParseAndSerialise(benchmark::State& state) {
