@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "Answers.h"
-#include "BenchVariables.h"
+#include "BenchHost.h"
 #include "HostProfile.h"
 #include "PlacementConfiguration.h"
 #include "server/ScriptedServer.h"
@@ -45,7 +45,6 @@ using namespace std::chrono_literals;
 using corvane_test::HostProfile;
 using corvane_test::ScriptedServer;
 
-constexpr const char* kSavedLine = "Received the response and saved";
 constexpr const char* kChecksum = "1234";
 
 double ThreadCpuSeconds() {
@@ -76,15 +75,7 @@ class HostCpu {
 struct Rig {
   Rig() : module(dlopen(CORVANE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {
     invoke = module ? reinterpret_cast<void (*)()>(dlsym(module.get(), "InvokeWebTsm")) : nullptr;
-    hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
-    hostsim::SetCondition("Browser.IsConnectionActive", true);
   }
-  ~Rig() {
-    hostsim::DeliverGoingBackground();
-    hostsim::DiscardPendingMessages();
-  }
-  Rig(const Rig&) = delete;
-  Rig& operator=(const Rig&) = delete;
 
   // The answer of `size` bytes and a placement configuration with `variables` Ace variables.
   void Configure(std::size_t size, int variables) {
@@ -102,6 +93,7 @@ struct Rig {
   std::unique_ptr<void, Unload> module;  // declared first: unloaded last
   ScriptedServer server;
   HostProfile profile;
+  BenchHost host;  // declared last: the exchange ends before anything else goes
   void (*invoke)() = nullptr;
 };
 
@@ -122,12 +114,7 @@ void BM_Activation(benchmark::State& state) {
     hostsim::ClearLog();
     hostCpu.Start();
     rig.invoke();
-    const bool stored = hostsim::RunMessagesUntil(
-        [] {
-          const std::vector<std::string> texts = hostsim::LogTexts();
-          return !texts.empty() && texts.back() == kSavedLine;
-        },
-        10s);
+    const bool stored = BenchHost::RunUntilStored(10s);
     hostCpu.Stop();
     if (!stored) {
       state.SkipWithError("the answer was not stored");
@@ -211,10 +198,7 @@ bool BareWork(const Rig& rig, const std::string& url, Durability durability) {
 void RunBaseline(benchmark::State& state, Durability durability) {
   Rig& rig = TheRig();
   rig.Configure(static_cast<std::size_t>(state.range(0)), static_cast<int>(state.range(1)));
-  std::string url = rig.Url() + "/tsm/get?cs=0";
-  for (int index = 0; index < state.range(1); ++index) {
-    url += "&v" + std::to_string(index) + "=" + std::to_string(1000 + index);
-  }
+  const std::string url = rig.Url() + "/tsm/get" + BenchQuery(static_cast<int>(state.range(1)));
   HostCpu hostCpu(state);
   for (auto _ : state) {
     hostCpu.Start();

@@ -26,7 +26,7 @@
 
 #include "Answers.h"
 #include "BareWork.h"
-#include "BenchVariables.h"
+#include "BenchHost.h"
 #include "ComApartment.h"
 #include "HostProfile.h"
 #include "LoadedModule.h"
@@ -40,7 +40,6 @@ namespace {
 using corvane_bench::Cost;
 using corvane_bench::Median;
 
-constexpr const char* kSavedLine = "Received the response and saved";
 constexpr const char* kChecksum = "1234";
 constexpr std::chrono::seconds kActivationLimit{10};
 constexpr int kWarmUpRuns = 2;
@@ -52,48 +51,30 @@ struct Settings {
   int iterations = 20;
 };
 
-// The module, the server and a host profile, shared by every case. The module is declared
-// first, so it is unloaded after the profile has discarded what is still queued.
+// The module, the host, the server and a host profile, shared by every case. The module is
+// declared first, so it is unloaded after the host has discarded what is still queued.
 struct Rig {
-  Rig() {
-    hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
-    hostsim::SetCondition("Browser.IsConnectionActive", true);
-  }
-  ~Rig() {
-    hostsim::DeliverGoingBackground();
-    hostsim::DiscardPendingMessages();
-  }
-  Rig(const Rig&) = delete;
-  Rig& operator=(const Rig&) = delete;
 
   // The answer of `size` bytes and a placement configuration with `variables` Ace variables;
   // returns the URL the bare work fetches, with the query the module sends.
   std::string Configure(std::size_t size, int variables) {
     server.SetAnswer(corvane_test::HttpAnswer{200, corvane_test::AnswerOfSize(kChecksum, size)});
     const std::vector<corvane_test::AceVariable> list = SetBenchVariables(variables);
-    std::string url = server.Url("/tsm/get") + "?cs=0";
-    for (int index = 0; index < variables; ++index) {
-      url += "&v" + std::to_string(index) + "=" + std::to_string(BenchVariableValue(index));
-    }
     profile.WritePlacementConfiguration(
         corvane_test::PlacementConfiguration(server.Url("/tsm/get"), list));
-    return url;
+    return server.Url("/tsm/get") + BenchQuery(variables);
   }
 
   bool Activate() const {
     hostsim::ClearLog();
     module.InvokeWebTsm();
-    return hostsim::RunMessagesUntil(
-        [] {
-          const std::vector<std::string> texts = hostsim::LogTexts();
-          return !texts.empty() && texts.back() == kSavedLine;
-        },
-        kActivationLimit);
+    return BenchHost::RunUntilStored(kActivationLimit);
   }
 
   corvane_test::LoadedModule module;
   corvane_test::LocalHttpServer server;
   corvane_test::HostProfile profile;
+  BenchHost host;  // declared last: the exchange ends before anything else goes
 };
 
 // Measures one case and prints its row; false when an activation or the bare work failed.
