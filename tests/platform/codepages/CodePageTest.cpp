@@ -32,6 +32,7 @@ TEST(CodePages, MultiByteToWideCharGivesWindowsResults) {
       {CP_UTF8, 0, "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD"},
       {CP_UTF8, 0, "\xF5\x80\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
       {CP_UTF8, MB_ERR_INVALID_CHARS, "ok\xFF", u"", ERROR_NO_UNICODE_TRANSLATION},
+      {CP_UTF8, MB_ERR_INVALID_CHARS, "\xC3\xA9", u"\xE9"},
       // Bytes that 1252 leaves undefined pass through as the same code points.
       {1252, 0, "\x81\x8D\x8F\x90\x9D", u"\x81\x8D\x8F\x90\x9D"},
       {12345, 0, "a", u"", ERROR_INVALID_PARAMETER},

@@ -141,6 +141,7 @@ TEST_F(DomTest, NodeTextAndMarkup) {
   const ContentCase cases[] = {
       {"<a v=\"  x &amp; y &lt;z&gt; &quot;q&quot; \xC3\xA9\"/>", "/a/@v",
        "  x & y <z> \"q\" \xC3\xA9", nullptr},
+      {"<a v=\"\"/>", "/a/@v", "", "v=\"\""},
       {"<a><b>one</b><![CDATA[<raw>]]><!--no--><c>two<d>three</d></c></a>", "/a",
        "one<raw>twothree", nullptr},
       {"<a>\n  padded  \n</a>", "/a", "padded", nullptr},
