@@ -1,6 +1,7 @@
 // Code-page conversions at their edges (ill-formed UTF-8, lone surrogates, unmappable
 // characters, lengths, buffers, bad arguments), run on Linux against the platform layer and
-// under Wine against Windows' own kernel32, with one table of expectations for both.
+// under Wine against Windows' own kernel32, with one table of expectations for both. Wider
+// input reaches these conversions through the fuzzers.
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,7 +21,6 @@ struct DecodeCase {
 TEST(CodePages, MultiByteToWideCharGivesWindowsResults) {
   const DecodeCase cases[] = {
       {CP_UTF8, 0, "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-      {CP_UTF8, 0, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
       // Each ill-formed sequence is one U+FFFD: a byte that cannot start one, a lead byte with
       // the continuation bytes that may still complete it, or a lead byte with a second byte
       // that makes the sequence overlong, a surrogate or too large.
@@ -42,12 +42,9 @@ TEST(CodePages, MultiByteToWideCharGivesWindowsResults) {
     const int inLength = static_cast<int>(c.input.size());
     SetLastError(0);
     const int size = MultiByteToWideChar(c.codePage, c.flags, c.input.data(), inLength, nullptr, 0);
-    if (c.error != ERROR_SUCCESS) {
-      EXPECT_EQ(size, 0);
-      EXPECT_EQ(GetLastError(), c.error);
-      continue;
-    }
+    EXPECT_EQ(GetLastError(), c.error);
     ASSERT_EQ(size, static_cast<int>(c.expected.size()));
+    if (size == 0) continue;
     std::basic_string<OLECHAR> out(static_cast<std::size_t>(size), OLECHAR{0x7777});
     EXPECT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.input.data(), inLength, out.data(), size),
               size);
@@ -55,27 +52,22 @@ TEST(CodePages, MultiByteToWideCharGivesWindowsResults) {
   }
 }
 
-struct EncodeCase {
-  UINT codePage;
-  std::u16string input;
-  const char* defaultChar;
-  std::string expected;
-  BOOL usedDefault;  // not asked for UTF-8, which takes no default character
-};
-
 TEST(CodePages, WideCharToMultiByteGivesWindowsResults) {
-  const EncodeCase cases[] = {
+  const struct {
+    UINT codePage;
+    std::u16string input;
+    const char* defaultChar;
+    std::string expected;
+    BOOL usedDefault;  // not asked for UTF-8, which takes no default character
+  } cases[] = {
       {CP_UTF8, u"\xD83D\xDE00", nullptr, "\xF0\x9F\x98\x80", FALSE},
       {CP_UTF8, u"\xD83Dx", nullptr, "\xEF\xBF\xBDx", FALSE},
       {CP_UTF8, u"\xDE00", nullptr, "\xEF\xBF\xBD", FALSE},
       {1252, u"c\xE9\x20AC", nullptr, "c\xE9\x80", FALSE},
       {1252, u"a\x4E2D", nullptr, "a?", TRUE},
-      {1252,
-       u"\x4E2D"
-       u"b",
-       "*", "*b", TRUE},
+      {1252, u"\x4E2D\x62", "*", "*b", TRUE},
   };
-  for (const EncodeCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.expected) + " in " + std::to_string(c.codePage));
     const std::basic_string<OLECHAR> input = Ole(c.input);
     const int inLength = static_cast<int>(input.size());
@@ -90,9 +82,7 @@ TEST(CodePages, WideCharToMultiByteGivesWindowsResults) {
                                   c.defaultChar, usedDefaultOut),
               size);
     EXPECT_EQ(out, c.expected);
-    if (usedDefaultOut != nullptr) {
-      EXPECT_EQ(usedDefault, c.usedDefault);
-    }
+    EXPECT_EQ(usedDefault, usedDefaultOut != nullptr ? c.usedDefault : 7);
   }
 }
 

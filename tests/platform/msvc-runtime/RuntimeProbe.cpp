@@ -5,11 +5,8 @@
 // the host boundary) is not repeated here.
 #include <windows.h>
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -28,28 +25,38 @@ void Check(bool passed, const char* what) {
   }
 }
 
+// Whether `call` throws an exception of type Expected.
+template <class Expected, class Call>
+bool Throws(Call call) {
+  try {
+    call();
+  } catch (const Expected&) {
+    return true;
+  }
+  return false;
+}
+
 // Global construction runs at load, before any export is called.
 const std::string constructedAtLoad(40, 'x');
 
-// A function-local static whose initialiser is slow, reached by several threads at once: it
+// A function-local static with a slow initialiser, reached by several threads at once: it
 // must be initialised exactly once and every thread must see it ready.
 volatile LONG slowInitialisations = 0;
-int SlowStatic() {
+DWORD WINAPI ReadSlowStatic(LPVOID result) {
   static const int value = [] {
     InterlockedIncrement(&slowInitialisations);
     Sleep(50);
     return 7;
   }();
-  return value;
+  *static_cast<int*>(result) = value;
+  return 0;
 }
 
 // An initialiser that throws leaves the static uninitialised; the next call tries again.
 int attemptsOfThrowingStatic = 0;
 int ThrowingOnceStatic() {
   static const int value = [] {
-    if (++attemptsOfThrowingStatic == 1) {
-      throw std::runtime_error("first attempt");
-    }
+    if (++attemptsOfThrowingStatic == 1) throw std::runtime_error("first attempt");
     return 5;
   }();
   return value;
@@ -66,52 +73,34 @@ struct Other : Base {};
 extern "C" __declspec(dllexport) void CALLBACK RunChecks(HWND, HINSTANCE, LPSTR, int) {
   Check(constructedAtLoad.size() == 40, "global constructors ran at load");
 
-  constexpr int kThreads = 8;
-  std::vector<int> seen(kThreads, 0);
-  std::vector<HANDLE> threads;
-  for (int& slot : seen) {
-    const auto read = [](LPVOID result) -> DWORD {
-      *static_cast<int*>(result) = SlowStatic();
-      return 0;
-    };
-    threads.push_back(CreateThread(nullptr, 0, read, &slot, 0, nullptr));
+  int seen[8] = {};
+  HANDLE threads[8];
+  for (int i = 0; i < 8; ++i) {
+    threads[i] = CreateThread(nullptr, 0, ReadSlowStatic, &seen[i], 0, nullptr);
   }
-  WaitForMultipleObjects(kThreads, threads.data(), TRUE, INFINITE);
-  for (HANDLE thread : threads) CloseHandle(thread);
-  Check(slowInitialisations == 1, "a local static racing on 8 threads is initialised once");
-  Check(std::count(seen.begin(), seen.end(), 7) == kThreads, "every thread sees it ready");
+  WaitForMultipleObjects(8, threads, TRUE, INFINITE);
+  bool allReady = true;
+  for (int i = 0; i < 8; ++i) {
+    CloseHandle(threads[i]);
+    allReady = allReady && seen[i] == 7;
+  }
+  Check(slowInitialisations == 1 && allReady,
+        "a local static racing on 8 threads is initialised once and seen ready by all");
 
-  bool caughtFirst = false;
-  try {
-    ThrowingOnceStatic();
-  } catch (const std::exception& error) {
-    caughtFirst = std::strcmp(error.what(), "first attempt") == 0;
-  }
-  Check(caughtFirst, "an exception from a static's initialiser is caught by its base");
+  Check(Throws<std::exception>(ThrowingOnceStatic),
+        "an exception from a static's initialiser is caught by its base");
   Check(ThrowingOnceStatic() == 5 && attemptsOfThrowingStatic == 2,
         "a static whose initialiser threw is initialised on the next call");
 
   Derived derived;
   Base* base = &derived;
   Check(dynamic_cast<Other*>(base) == nullptr, "dynamic_cast refuses the wrong type");
-  bool badCast = false;
-  try {
-    (void)dynamic_cast<Other&>(*base);
-  } catch (const std::bad_cast&) {
-    badCast = true;
-  }
-  Check(badCast, "a failed reference cast throws std::bad_cast");
-  bool outOfRange = false;
-  try {
-    (void)constructedAtLoad.at(constructedAtLoad.size());
-  } catch (const std::out_of_range& error) {
-    outOfRange = error.what() != nullptr;
-  }
-  Check(outOfRange, "the standard library's own exceptions reach the caller");
+  Check(Throws<std::bad_cast>([&] { (void)dynamic_cast<Other&>(*base); }),
+        "a failed reference cast throws std::bad_cast");
+  Check(Throws<std::out_of_range>([] { (void)constructedAtLoad.at(constructedAtLoad.size()); }),
+        "the standard library's own exceptions reach the caller");
 
   // rundll32 itself exits with 0 when it cannot load the DLL: the line says the checks ran.
-  if (failures == 0) {
-    Say("runtime checks passed\n");
-  }
+  if (failures == 0) Say("runtime checks passed\n");
   ExitProcess(static_cast<UINT>(failures));
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "../../../platform/common/UniqueBstr.h"
 #include "../ComTestSupport.h"
 
 namespace dom_test {
@@ -22,52 +23,37 @@ constexpr T PlatformExpectation(T linux, T wine) {
   return kWine ? wine : linux;
 }
 
-// One BSTR, from UTF-8 or from UTF-16 units as they are (lone surrogates included).
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(std::string_view utf8) {
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    m_text = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, m_text, length);
-  }
-  explicit Bstr(std::u16string_view units)
-      : m_text(SysAllocStringLen(Ole(units).c_str(), static_cast<UINT>(units.size()))) {}
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(m_text); }
+// A BSTR of UTF-16 units as they are (lone surrogates included), or of UTF-8 text.
+inline platform::UniqueBstr Bstr(std::u16string_view units) {
+  return platform::UniqueBstr(
+      SysAllocStringLen(Ole(units).c_str(), static_cast<UINT>(units.size())));
+}
+inline platform::UniqueBstr Bstr(std::string_view utf8) {
+  const int size = static_cast<int>(utf8.size());
+  std::basic_string<OLECHAR> units(utf8.size(), 0);
+  units.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, units.data(), size)));
+  return platform::UniqueBstr(SysAllocStringLen(units.c_str(), static_cast<UINT>(units.size())));
+}
 
-  BSTR get() const { return m_text; }
-  // For out-parameters: frees what is held first.
-  BSTR* out() {
-    SysFreeString(m_text);
-    m_text = nullptr;
-    return &m_text;
-  }
-  std::string Utf8() const {
-    const int units = static_cast<int>(SysStringLen(m_text));
-    if (units == 0) return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, m_text, units, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, m_text, units, text.data(), bytes, nullptr, nullptr);
-    return text;
-  }
-
- private:
-  BSTR m_text = nullptr;
-};
+inline std::string Utf8(BSTR text) {
+  const int units = static_cast<int>(SysStringLen(text));
+  std::string utf8(static_cast<std::size_t>(units) * 3, '\0');
+  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(
+      CP_UTF8, 0, text, units, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
+  return utf8;
+}
 
 inline std::string Text(IXMLDOMNode* node) {
-  Bstr text;
-  EXPECT_EQ(node->get_text(text.out()), S_OK);
-  return text.Utf8();
+  ATL::CComBSTR text;
+  EXPECT_EQ(node->get_text(&text), S_OK);
+  return Utf8(text);
 }
 
 inline std::string Xml(IXMLDOMNode* node) {
-  Bstr xml;
-  EXPECT_EQ(node->get_xml(xml.out()), S_OK);
-  return xml.Utf8();
+  ATL::CComBSTR xml;
+  EXPECT_EQ(node->get_xml(&xml), S_OK);
+  return Utf8(xml);
 }
 
 inline IXMLDOMNodePtr SelectOne(IXMLDOMNode* context, std::string_view query,

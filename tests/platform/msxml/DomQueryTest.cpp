@@ -84,11 +84,7 @@ TEST_F(DomTest, SelectNodesGivesAllMatchesInDocumentOrder) {
 }
 
 HRESULT SetProperty(IXMLDOMDocument2* document, std::string_view name, std::string_view value) {
-  const Bstr text(value);
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_BSTR;
-  variant.bstrVal = text.get();
+  const ATL::CComVariant variant(Bstr(value).get());
   return document->setProperty(Bstr(name).get(), variant);
 }
 
@@ -119,7 +115,7 @@ TEST_F(DomTest, BadQueriesFailWithoutANode) {
   const IXMLDOMElementPtr root = LoadRoot("<a><b/></a>");
   ASSERT_TRUE(root);
   for (const std::u16string_view text : {u"/a/[", u"count(/a)", u"/x:a", u"", u"/a[@x='\xDC00']"}) {
-    SCOPED_TRACE(Bstr(text).Utf8());
+    SCOPED_TRACE(Utf8(Bstr(text).get()));
     IXMLDOMNodePtr node;
     IXMLDOMNodeListPtr nodes;
     const HRESULT single = root->selectSingleNode(Bstr(text).get(), &node);
@@ -157,20 +153,11 @@ TEST_F(DomTest, NodeTextAndMarkup) {
       {"<a><m t=\"é€\"/></a>", "/a/m", nullptr, "<m t=\"é€\"/>", false,
        "<m t=\"&#xE9;&#x20AC;\"/>"},
       {"<a><m><![CDATA[x<y]]><!--c--></m></a>", "/a/m", nullptr, "<m><![CDATA[x<y]]><!--c--></m>"},
-      {"<WebControlMessage><Messages><Message id=\"1\"><Body>Hi</Body></Message>"
-       "<Message id=\"2\"/></Messages></WebControlMessage>",
-       "/*/Messages", "Hi",
-       "<Messages><Message id=\"1\"><Body>Hi</Body></Message><Message id=\"2\"/></Messages>", false,
-       // Wine's MSXML indents every element without preserved white space.
-       "<Messages>\r\n\t<Message id=\"1\">\r\n\t\t<Body>Hi</Body>\r\n\t</Message>\r\n"
-       "\t<Message id=\"2\"/>\r\n</Messages>"},
       // Serialised alone, an element declares what its ancestors declared for it; Wine's MSXML
       // leaves the declarations out, and its markup does not stand on its own.
       {"<a xmlns=\"urn:d\" xmlns:p=\"urn:p\" xmlns:q=\"urn:q\"><m><p:x p:v=\"1\"/></m></a>", "/*/*",
        nullptr, "<m xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:x p:v=\"1\"/></m>", false,
        "<m>\r\n\t<p:x p:v=\"1\"/>\r\n</m>"},
-      {"<a><p:m xmlns:p=\"urn:p\" p:x=\"1\"/></a>", "/a/*", nullptr,
-       "<p:m xmlns:p=\"urn:p\" p:x=\"1\"/>"},
       // The parser turns CR LF into LF; the serialisation writes line breaks as CR LF.
       {"<a><m>line one\r\nline two\nthree</m></a>", "/a/m", nullptr,
        "<m>line one\r\nline two\r\nthree</m>"},
@@ -207,20 +194,6 @@ TEST_F(DomTest, XmlSpacePreserveKeepsWhiteSpaceOfItsElementOnly) {
   ASSERT_TRUE(root);
   EXPECT_EQ(Count(root, "/a/keep/text()"), 2);
   EXPECT_EQ(Count(root, "/a/drop/text()"), 0);
-}
-
-TEST_F(DomTest, NodeNamesAndTypes) {
-  const IXMLDOMElementPtr root = LoadRoot("<p:a xmlns:p=\"urn:p\" v=\"1\">t</p:a>");
-  ASSERT_TRUE(root);
-  Bstr tag;
-  EXPECT_EQ(root->get_tagName(tag.out()), S_OK);
-  EXPECT_EQ(tag.Utf8(), "p:a");
-  DOMNodeType types[3] = {};
-  EXPECT_EQ(SelectOne(root, "@v")->get_nodeType(&types[0]), S_OK);
-  EXPECT_EQ(SelectOne(root, "text()")->get_nodeType(&types[1]), S_OK);
-  EXPECT_EQ(m_document->get_nodeType(&types[2]), S_OK);
-  EXPECT_EQ(std::vector<DOMNodeType>(types, types + 3),
-            (std::vector<DOMNodeType>{NODE_ATTRIBUTE, NODE_TEXT, NODE_DOCUMENT}));
 }
 
 }  // namespace
