@@ -112,21 +112,6 @@ BOOL InternetReadFileExA(HINTERNET handle, LPINTERNET_BUFFERSA buffersOut, DWORD
   return result;
 }
 
-BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead) {
-  if (bytesRead == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  // Its completion, if queued, carries the request's own context.
-  const auto object = FindHandle(handle);
-  const DWORD_PTR context = object ? object->context : 0;
-  DWORD count = 0;
-  const BOOL result =
-      Read(handle, static_cast<char*>(buffer), bytesToRead, bytesRead, context, count);
-  *bytesRead = count;
-  return result;
-}
-
 std::size_t PlatformInternetReadCalls() { return g_readCalls; }
 
 bool PlatformInternetRequestSettled(HINTERNET handle) {

@@ -105,8 +105,6 @@ public:
   DWORD error = 0;
   bool failedBeforeResponse = false;
   long statusCode = 0;
-  std::string statusText;
-  std::vector<std::string> responseHeaders;  // of the latest response, status line first
   bool responseHasLocation = false;
   BodyBuffer buffered;
   std::optional<QueuedRead> queuedRead;

@@ -112,12 +112,9 @@ void ParseStatusLine(Request& request, std::string_view line) {
   // "HTTP/1.1 200 OK"
   const auto firstSpace = line.find(' ');
   request.statusCode = 0;
-  request.statusText.clear();
   if (firstSpace == std::string_view::npos) return;
-  auto rest = line.substr(firstSpace + 1);
+  const auto rest = line.substr(firstSpace + 1);
   request.statusCode = std::strtol(std::string(rest.substr(0, 3)).c_str(), nullptr, 10);
-  const auto secondSpace = rest.find(' ');
-  if (secondSpace != std::string_view::npos) request.statusText = rest.substr(secondSpace + 1);
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -131,12 +128,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   }
   Lock lock(request.shared->mutex);
   if (line.starts_with("HTTP/")) {
-    request.responseHeaders.clear();
     request.responseHasLocation = false;
     ParseStatusLine(request, line);
-    request.responseHeaders.emplace_back(line);
   } else if (!line.empty()) {
-    request.responseHeaders.emplace_back(line);
     if (StartsWithNoCase(line, "Location:")) request.responseHasLocation = true;
   } else {
     const bool interim = request.statusCode / 100 == 1;

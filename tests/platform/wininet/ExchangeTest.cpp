@@ -1,6 +1,6 @@
 // Whole exchanges against the scripted server's fixed routes: bodies of every size class,
-// chunked, trickled and huge bodies, error statuses, what goes on the wire, and transfers
-// that fail.
+// chunked, trickled and huge bodies, an error status's body, what goes on the wire, and
+// transfers that fail.
 #include <chrono>
 #include <string>
 #include <thread>
@@ -13,7 +13,6 @@ using namespace std::chrono_literals;
 
 struct BodyCase {
   std::string object;
-  DWORD status;
   std::string body;
   bool queued = false;      // pieces come 15 ms apart: the reader catches up and has to wait
   bool lateReader = false;  // the transfer runs into the reader's limit before any read
@@ -31,11 +30,6 @@ TEST_P(BodyTest, ArrivesWholeThroughQueuedAndImmediateReads) {
   EXPECT_EQ(complete->error, 0u);
   EXPECT_EQ(complete->handle, exchange.request);
   EXPECT_NE(complete->thread, std::this_thread::get_id());
-  DWORD status = 0;
-  DWORD length = sizeof status;
-  HttpQueryInfoA(exchange.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                 &length, nullptr);
-  EXPECT_EQ(status, GetParam().status);
 
   if (GetParam().lateReader) std::this_thread::sleep_for(200ms);
   const ReadOutcome read = exchange.ReadAll(GetParam().lateReader ? 65536 : 2047);
@@ -47,16 +41,15 @@ TEST_P(BodyTest, ArrivesWholeThroughQueuedAndImmediateReads) {
 
 using corvane_test::BodyPattern;
 constexpr std::size_t kHuge = 4 * 1024 * 1024;
-INSTANTIATE_TEST_SUITE_P(Sizes, BodyTest,
-                         testing::Values(BodyCase{"/bytes/0", 200, ""},
-                                         BodyCase{"/bytes/2048", 200, BodyPattern(2048)},
-                                         BodyCase{"/bytes/102400", 200, BodyPattern(102400)},
-                                         BodyCase{"/chunked/1", 200, BodyPattern(1)},
-                                         BodyCase{"/chunked/102400", 200, BodyPattern(102400)},
-                                         BodyCase{"/trickle/20/15", 200, BodyPattern(200), true},
-                                         BodyCase{"/status/500", 500, "status 500"},
-                                         BodyCase{"/bytes/" + std::to_string(kHuge), 200,
-                                                  BodyPattern(kHuge), false, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, BodyTest,
+    testing::Values(BodyCase{"/bytes/0", ""}, BodyCase{"/bytes/2048", BodyPattern(2048)},
+                    BodyCase{"/bytes/102400", BodyPattern(102400)},
+                    BodyCase{"/chunked/1", BodyPattern(1)},
+                    BodyCase{"/chunked/102400", BodyPattern(102400)},
+                    BodyCase{"/trickle/20/15", BodyPattern(200), true},
+                    BodyCase{"/status/500", "status 500"},
+                    BodyCase{"/bytes/" + std::to_string(kHuge), BodyPattern(kHuge), false, true}));
 
 // The request line as sent (spaces in the object escaped), the agent and the host; on Linux
 // nothing else: direct to the server WinINet adds no cache headers for RELOAD/PRAGMA_NOCACHE.
@@ -96,24 +89,6 @@ TEST_F(WinInetTest, FailedConnectionsCompleteTheSendWithTheirError) {
     EXPECT_EQ(read.queuedReads, 0u);
     EXPECT_EQ(read.body, "");
   }
-}
-
-TEST_F(WinInetTest, SilentServerTimesOutAfterTheReceiveTimeout) {
-  Exchange exchange(port, "/stall");
-  DWORD timeout = 300;
-  ASSERT_TRUE(InternetSetOptionA(exchange.request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
-                                 sizeof timeout));
-  const auto complete = exchange.SendAndWait();
-  ASSERT_TRUE(complete);
-  EXPECT_EQ(complete->result, 0u);
-#ifdef _WIN32
-  // Wine reports the abandoned connection rather than the timeout.
-  EXPECT_TRUE(complete->error == ERROR_INTERNET_TIMEOUT ||
-              complete->error == ERROR_INTERNET_CONNECTION_ABORTED)
-      << complete->error;
-#else
-  EXPECT_EQ(complete->error, DWORD{ERROR_INTERNET_TIMEOUT});
-#endif
 }
 
 }  // namespace

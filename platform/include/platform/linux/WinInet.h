@@ -1,5 +1,5 @@
 // WinINet for the Linux build: the handle tree, asynchronous requests with status callbacks
-// and queued reads, options and error numbers, with WinINet's names and values.
+// and queued reads, and error numbers, with WinINet's names and values.
 // Implemented over libcurl in platform/linux/WinInet*.cpp.
 #pragma once
 
@@ -84,12 +84,6 @@ using LPINTERNET_BUFFERSA = INTERNET_BUFFERSA*;
 #define INTERNET_FLAG_TRANSFER_ASCII 0x00000001u
 #define INTERNET_FLAG_TRANSFER_BINARY 0x00000002u
 
-// InternetReadFileEx flags.
-#define IRF_ASYNC 0x00000001u
-#define IRF_SYNC 0x00000004u
-#define IRF_USE_CONTEXT 0x00000008u
-#define IRF_NO_WAIT 0x00000008u
-
 // ---- Status notifications -------------------------------------------------------------------
 #define INTERNET_STATUS_RESOLVING_NAME 10u
 #define INTERNET_STATUS_NAME_RESOLVED 11u
@@ -112,34 +106,6 @@ using LPINTERNET_BUFFERSA = INTERNET_BUFFERSA*;
 #define INTERNET_STATUS_USER_INPUT_REQUIRED 140u
 #define INTERNET_STATUS_STATE_CHANGE 200u
 
-// ---- Options --------------------------------------------------------------------------------
-#define INTERNET_OPTION_CALLBACK 1u
-#define INTERNET_OPTION_CONNECT_TIMEOUT 2u
-#define INTERNET_OPTION_CONNECT_RETRIES 3u
-#define INTERNET_OPTION_CONNECT_BACKOFF 4u
-#define INTERNET_OPTION_SEND_TIMEOUT 5u
-#define INTERNET_OPTION_CONTROL_SEND_TIMEOUT INTERNET_OPTION_SEND_TIMEOUT
-#define INTERNET_OPTION_RECEIVE_TIMEOUT 6u
-#define INTERNET_OPTION_CONTROL_RECEIVE_TIMEOUT INTERNET_OPTION_RECEIVE_TIMEOUT
-#define INTERNET_OPTION_DATA_SEND_TIMEOUT 7u
-#define INTERNET_OPTION_DATA_RECEIVE_TIMEOUT 8u
-#define INTERNET_OPTION_HANDLE_TYPE 9u
-#define INTERNET_OPTION_CONTEXT_VALUE 45u
-
-#define INTERNET_HANDLE_TYPE_INTERNET 1u
-#define INTERNET_HANDLE_TYPE_CONNECT_HTTP 4u
-#define INTERNET_HANDLE_TYPE_HTTP_REQUEST 13u
-
-// ---- HttpQueryInfo levels -------------------------------------------------------------------
-#define HTTP_QUERY_CONTENT_TYPE 1u
-#define HTTP_QUERY_CONTENT_LENGTH 5u
-#define HTTP_QUERY_STATUS_CODE 19u
-#define HTTP_QUERY_STATUS_TEXT 20u
-#define HTTP_QUERY_RAW_HEADERS_CRLF 22u
-#define HTTP_QUERY_FLAG_NUMBER 0x20000000u
-#define HTTP_QUERY_MODIFIER_FLAGS_MASK 0xF0000000u
-#define HTTP_QUERY_HEADER_MASK 0x0000FFFFu
-
 // ---- Errors ---------------------------------------------------------------------------------
 #define INTERNET_ERROR_BASE 12000u
 #define ERROR_INTERNET_OUT_OF_HANDLES 12001u
@@ -150,8 +116,6 @@ using LPINTERNET_BUFFERSA = INTERNET_BUFFERSA*;
 #define ERROR_INTERNET_UNRECOGNIZED_SCHEME 12006u
 #define ERROR_INTERNET_NAME_NOT_RESOLVED 12007u
 #define ERROR_INTERNET_PROTOCOL_NOT_FOUND 12008u
-#define ERROR_INTERNET_INVALID_OPTION 12009u
-#define ERROR_INTERNET_BAD_OPTION_LENGTH 12010u
 #define ERROR_INTERNET_OPTION_NOT_SETTABLE 12011u
 #define ERROR_INTERNET_SHUTDOWN 12012u
 #define ERROR_INTERNET_OPERATION_CANCELLED 12017u
@@ -163,7 +127,6 @@ using LPINTERNET_BUFFERSA = INTERNET_BUFFERSA*;
 #define ERROR_INTERNET_SEC_CERT_DATE_INVALID 12037u
 #define ERROR_INTERNET_SEC_CERT_CN_INVALID 12038u
 #define ERROR_INTERNET_INVALID_CA 12045u
-#define ERROR_HTTP_HEADER_NOT_FOUND 12150u
 #define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152u
 #define ERROR_HTTP_INVALID_HEADER 12153u
 #define ERROR_HTTP_REDIRECT_FAILED 12156u
@@ -185,9 +148,4 @@ BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headersLength, LP
                       DWORD optionalLength);
 BOOL InternetReadFileExA(HINTERNET request, LPINTERNET_BUFFERSA buffersOut, DWORD flags,
                          DWORD_PTR context);
-BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead);
-BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
-                    LPDWORD index);
-BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength);
-BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bufferLength);
 BOOL InternetCloseHandle(HINTERNET handle);
