@@ -37,28 +37,13 @@ public:
     });
   }
 
-  HRESULT STDMETHODCALLTYPE get_async(VARIANT_BOOL* isAsync) override {
-    return GetFlag(m_async, isAsync);
-  }
-
-  HRESULT STDMETHODCALLTYPE put_async(VARIANT_BOOL isAsync) override {
-    m_async = isAsync != VARIANT_FALSE;
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE get_preserveWhiteSpace(VARIANT_BOOL* isPreserving) override {
-    return GetFlag(m_preserveWhiteSpace, isPreserving);
-  }
-
-  HRESULT STDMETHODCALLTYPE put_preserveWhiteSpace(VARIANT_BOOL isPreserving) override {
-    m_preserveWhiteSpace = isPreserving != VARIANT_FALSE;
-    return S_OK;
-  }
+  // Loading from text is synchronous either way, so the flag changes nothing.
+  HRESULT STDMETHODCALLTYPE put_async(VARIANT_BOOL) override { return S_OK; }
 
   HRESULT STDMETHODCALLTYPE loadXML(BSTR bstrXML, VARIANT_BOOL* isSuccessful) override {
     if (isSuccessful != nullptr) *isSuccessful = VARIANT_FALSE;
     return Guarded([&] {
-      auto parsed = ParseXml(ViewOf(bstrXML), m_preserveWhiteSpace);
+      auto parsed = ParseXml(ViewOf(bstrXML));
       if (auto* failure = std::get_if<ParseFailure>(&parsed)) {
         // A failed load leaves the document empty, whatever it held before.
         m_tree = EmptyTree();
@@ -83,29 +68,8 @@ public:
       if (!bindings) return E_FAIL;
       // Nodes already handed out share the bindings and see the new ones.
       *m_namespaces = std::move(*bindings);
-      m_namespaceDeclarations = text;
       return S_OK;
     });
-  }
-
-  HRESULT STDMETHODCALLTYPE getProperty(BSTR name, VARIANT* value) override {
-    if (value == nullptr) return E_INVALIDARG;
-    const std::u16string_view property = ViewOf(name);
-    std::u16string_view text;
-    if (property == kSelectionLanguage) {
-      text = kXPath;
-    } else if (property == kSelectionNamespaces) {
-      text = m_namespaceDeclarations;
-    } else {
-      return E_FAIL;
-    }
-    BSTR copy = nullptr;
-    const HRESULT hr = Guarded([&] { return ReturnBstr(text, &copy); });
-    if (FAILED(hr)) return hr;
-    VariantInit(value);
-    value->vt = VT_BSTR;
-    value->bstrVal = copy;
-    return S_OK;
   }
 
 private:
@@ -114,18 +78,9 @@ private:
   }
   std::shared_ptr<const NamespaceBindings> Namespaces() const override { return m_namespaces; }
 
-  static HRESULT GetFlag(bool flag, VARIANT_BOOL* out) {
-    if (out == nullptr) return E_INVALIDARG;
-    *out = flag ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
-
   TreePtr m_tree = EmptyTree();
   std::optional<ParseFailure> m_lastFailure;
-  bool m_async = true;
-  bool m_preserveWhiteSpace = false;
   std::shared_ptr<NamespaceBindings> m_namespaces = std::make_shared<NamespaceBindings>();
-  std::u16string m_namespaceDeclarations;
 };
 
 }  // namespace

@@ -17,11 +17,6 @@ public:
     return Query(riid, object, {&IID_IXMLDOMNode});
   }
 
-  HRESULT STDMETHODCALLTYPE get_tagName(BSTR* tagName) override {
-    if (m_node.node->type != XML_ELEMENT_NODE) return E_NOINTERFACE;
-    return get_nodeName(tagName);
-  }
-
 private:
   NodeRef Target() const override { return m_node; }
   std::shared_ptr<const NamespaceBindings> Namespaces() const override { return m_namespaces; }

@@ -20,9 +20,7 @@ std::u16string TrimmedWhitespace(std::u16string text) {
   return text.substr(begin, end - begin);
 }
 
-bool InPreservedSpace(const NodeRef& node) {
-  return node.tree->preserveWhiteSpace || xmlNodeGetSpacePreserve(node.node) == 1;
-}
+bool InPreservedSpace(const NodeRef& node) { return xmlNodeGetSpacePreserve(node.node) == 1; }
 
 // The text of the descendants in document order; where white space was removed on loading a
 // single space stands in for it, so that the texts of neighbouring elements stay apart.
@@ -45,20 +43,6 @@ void AppendDescendantText(const xmlNode* parent, std::u16string& out) {
 }
 
 }  // namespace
-
-DOMNodeType NodeTypeOf(const xmlNode* node) {
-  switch (node->type) {
-    case XML_ELEMENT_NODE: return NODE_ELEMENT;
-    case XML_ATTRIBUTE_NODE: return NODE_ATTRIBUTE;
-    case XML_TEXT_NODE: return NODE_TEXT;
-    case XML_CDATA_SECTION_NODE: return NODE_CDATA_SECTION;
-    case XML_ENTITY_REF_NODE: return NODE_ENTITY_REFERENCE;
-    case XML_PI_NODE: return NODE_PROCESSING_INSTRUCTION;
-    case XML_COMMENT_NODE: return NODE_COMMENT;
-    case XML_DOCUMENT_NODE: return NODE_DOCUMENT;
-    default: return NODE_INVALID;
-  }
-}
 
 std::u16string NodeName(const xmlNode* node) {
   switch (node->type) {

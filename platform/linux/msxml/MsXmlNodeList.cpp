@@ -15,14 +15,6 @@ public:
     return Query(riid, object, {&IID_IXMLDOMNodeList});
   }
 
-  // S_FALSE and a null node for an index outside the list.
-  HRESULT STDMETHODCALLTYPE get_item(LONG index, IXMLDOMNode** listItem) override {
-    if (listItem == nullptr) return E_INVALIDARG;
-    *listItem = nullptr;
-    if (index < 0 || static_cast<std::size_t>(index) >= m_nodes.size()) return S_FALSE;
-    return Hand(m_nodes[static_cast<std::size_t>(index)], listItem);
-  }
-
   HRESULT STDMETHODCALLTYPE get_length(LONG* listLength) override {
     if (listLength == nullptr) return E_INVALIDARG;
     *listLength = static_cast<LONG>(m_nodes.size());
@@ -36,11 +28,6 @@ public:
     const HRESULT hr = Hand(m_nodes[m_next], nextItem);
     if (SUCCEEDED(hr)) ++m_next;
     return hr;
-  }
-
-  HRESULT STDMETHODCALLTYPE reset() override {
-    m_next = 0;
-    return S_OK;
   }
 
 private:

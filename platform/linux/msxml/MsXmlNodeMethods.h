@@ -14,12 +14,6 @@ public:
     return Guarded([&] { return ReturnBstr(NodeName(Target().node), name); });
   }
 
-  HRESULT STDMETHODCALLTYPE get_nodeType(DOMNodeType* type) override {
-    if (type == nullptr) return E_INVALIDARG;
-    *type = NodeTypeOf(Target().node);
-    return S_OK;
-  }
-
   HRESULT STDMETHODCALLTYPE get_text(BSTR* text) override {
     return Guarded([&] { return ReturnBstr(NodeText(Target()), text); });
   }

@@ -13,12 +13,7 @@ namespace msxml {
 
 namespace {
 
-// MSXML's code for a document without a root element (XML_E_MISSINGROOT); other errors carry
-// E_FAIL, since libxml2's codes do not map one to one onto MSXML's.
-constexpr LONG kMissingRoot = static_cast<LONG>(MakeHResult(0xC00CE558u));
-constexpr LONG kOtherParseError = static_cast<LONG>(E_FAIL);
 constexpr const char* kXmlNamespaceUri = "http://www.w3.org/XML/1998/namespace";
-constexpr LONG kTooLarge = static_cast<LONG>(E_OUTOFMEMORY);
 
 void InitialiseLibxml2Once() {
   static std::once_flag once;
@@ -72,8 +67,8 @@ xmlParserInput* RefuseExternalEntity(void* /*context*/, const xmlChar* /*publicI
   return nullptr;
 }
 
-std::u16string_view LineOf(std::u16string_view text, LONG line, std::size_t& lineStart) {
-  lineStart = 0;
+std::u16string_view LineOf(std::u16string_view text, LONG line) {
+  std::size_t lineStart = 0;
   for (LONG current = 1; current < line; ++current) {
     const std::size_t end = text.find(u'\n', lineStart);
     if (end == std::u16string_view::npos) return {};
@@ -95,10 +90,8 @@ std::u16string Trimmed(std::string_view message) {
 ParseFailure FailureFrom(const ParseReport& report, std::u16string_view text) {
   ParseFailure failure;
   if (report.code == XML_ERR_DOCUMENT_EMPTY) {
-    failure.errorCode = kMissingRoot;
     failure.reason = u"XML document must have a top level element.";
   } else {
-    failure.errorCode = kOtherParseError;
     failure.reason = report.message.empty() ? u"The document is not well-formed."
                                             : Trimmed(report.message);
   }
@@ -106,11 +99,7 @@ ParseFailure FailureFrom(const ParseReport& report, std::u16string_view text) {
   failure.reason += u"\r\n";
   failure.line = report.line;
   failure.linepos = report.column;
-  std::size_t lineStart = 0;
-  failure.srcText = std::u16string(LineOf(text, report.line, lineStart));
-  if (report.line > 0 && report.column > 0) {
-    failure.filepos = static_cast<LONG>(lineStart) + report.column - 1;
-  }
+  failure.srcText = std::u16string(LineOf(text, report.line));
   return failure;
 }
 
@@ -153,7 +142,6 @@ ParseFailure InvalidCharacterAt(std::u16string_view text, std::size_t offset) {
 
 ParseFailure TooLarge() {
   ParseFailure failure;
-  failure.errorCode = kTooLarge;
   failure.reason = u"The document is too large to load.\r\n";
   return failure;
 }
@@ -194,10 +182,9 @@ void StripWhitespace(xmlNode* element, bool preserve) {
   }
 }
 
-std::shared_ptr<Tree> NewTree(xmlDoc* doc, bool preserveWhiteSpace) {
+std::shared_ptr<Tree> NewTree(xmlDoc* doc) {
   auto tree = std::make_shared<Tree>();
   tree->doc.reset(doc);
-  tree->preserveWhiteSpace = preserveWhiteSpace;
   return tree;
 }
 
@@ -216,10 +203,10 @@ TreePtr EmptyTree() {
   InitialiseLibxml2Once();
   xmlDoc* doc = xmlNewDoc(AsXmlChars("1.0"));
   if (doc == nullptr) throw std::bad_alloc();
-  return NewTree(doc, false);
+  return NewTree(doc);
 }
 
-std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text, bool preserveWhiteSpace) {
+std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text) {
   InitialiseLibxml2Once();
   if (text.size() > static_cast<std::size_t>(INT_MAX) / sizeof(char16_t)) return TooLarge();
   if (const auto offset = FirstLoneSurrogate(text)) return InvalidCharacterAt(text, *offset);
@@ -248,8 +235,8 @@ std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text, bool pres
     if (!report.failed && doc != nullptr && root == nullptr) report.code = XML_ERR_DOCUMENT_EMPTY;
     return FailureFrom(report, text);
   }
-  if (!preserveWhiteSpace) StripWhitespace(root, false);
-  return NewTree(doc.release(), preserveWhiteSpace);
+  StripWhitespace(root, false);
+  return NewTree(doc.release());
 }
 
 }  // namespace msxml

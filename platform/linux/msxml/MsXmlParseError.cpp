@@ -14,19 +14,6 @@ public:
     return Query(riid, object, {&IID_IXMLDOMParseError});
   }
 
-  // S_FALSE with 0 after a successful load.
-  HRESULT STDMETHODCALLTYPE get_errorCode(LONG* errorCode) override {
-    const HRESULT hr = Number(&ParseFailure::errorCode, errorCode);
-    return SUCCEEDED(hr) && !m_failure ? S_FALSE : hr;
-  }
-
-  // Text loaded from memory has no URL.
-  HRESULT STDMETHODCALLTYPE get_url(BSTR* urlString) override {
-    if (urlString == nullptr) return E_INVALIDARG;
-    *urlString = nullptr;
-    return S_FALSE;
-  }
-
   HRESULT STDMETHODCALLTYPE get_reason(BSTR* reasonString) override {
     return Text(&ParseFailure::reason, reasonString);
   }
@@ -41,10 +28,6 @@ public:
 
   HRESULT STDMETHODCALLTYPE get_linepos(LONG* linePosition) override {
     return Number(&ParseFailure::linepos, linePosition);
-  }
-
-  HRESULT STDMETHODCALLTYPE get_filepos(LONG* filePosition) override {
-    return Number(&ParseFailure::filepos, filePosition);
   }
 
 private:

@@ -70,7 +70,7 @@ std::optional<NamespaceBindings> ParseSelectionNamespaces(std::u16string_view de
   std::u16string element = u"<n ";
   element += declarations;
   element += u"/>";
-  const auto parsed = ParseXml(element, true);
+  const auto parsed = ParseXml(element);
   const auto* tree = std::get_if<TreePtr>(&parsed);
   if (tree == nullptr) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement((*tree)->doc.get());

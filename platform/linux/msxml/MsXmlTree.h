@@ -29,8 +29,6 @@ struct XPathContextDeleter {
 
 struct Tree {
   std::unique_ptr<xmlDoc, XmlDocDeleter> doc;
-  // Whether white-space-only text was kept on loading (preserveWhiteSpace).
-  bool preserveWhiteSpace = false;
   // The XPath context of the document's selections, made by the first and kept for the
   // others: a new context registers every XPath function again. Goes before the document.
   mutable std::mutex selectionMutex;
@@ -46,18 +44,16 @@ struct NodeRef {
 
 // Why a text could not be loaded, in MSXML's terms.
 struct ParseFailure {
-  LONG errorCode = 0;
   std::u16string reason;
   std::u16string srcText;
   LONG line = 0;
   LONG linepos = 0;
-  LONG filepos = 0;
 };
 
-// Parses text into a tree with MSXML 6's secure defaults. Without preserveWhiteSpace,
-// white-space-only text nodes outside xml:space="preserve" are removed and marked on their
-// neighbours so that serialisation can show where they were.
-std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text, bool preserveWhiteSpace);
+// Parses text into a tree with MSXML 6's secure defaults. White-space-only text nodes outside
+// xml:space="preserve" are removed and marked on their neighbours so that serialisation can
+// show where they were.
+std::variant<TreePtr, ParseFailure> ParseXml(std::u16string_view text);
 
 // A tree holding an empty document, as a new or failed document has.
 TreePtr EmptyTree();
@@ -82,7 +78,6 @@ std::u16string_view ViewOf(BSTR text);
 HRESULT ReturnBstr(std::u16string_view text, BSTR* out);
 
 // ---- node content ------------------------------------------------------------------------
-DOMNodeType NodeTypeOf(const xmlNode* node);
 std::u16string NodeName(const xmlNode* node);
 std::u16string NodeText(const NodeRef& node);
 std::u16string NodeXml(const NodeRef& node);

@@ -72,14 +72,6 @@ TEST_F(DomTest, SelectNodesGivesAllMatchesInDocumentOrder) {
   IXMLDOMNodePtr item;  // after the end nextNode keeps answering S_FALSE
   EXPECT_EQ(variables->nextNode(&item), S_FALSE);
   EXPECT_FALSE(item);
-  EXPECT_EQ(variables->reset(), S_OK);
-  EXPECT_EQ(Names(variables), all);
-  EXPECT_EQ(variables->get_item(2, &item), S_OK);
-  ASSERT_TRUE(item);
-  EXPECT_EQ(Text(SelectOne(item, "@name")), "three");
-  EXPECT_EQ(variables->get_item(3, &item), S_FALSE);
-  EXPECT_FALSE(item);
-  EXPECT_EQ(variables->get_item(-1, &item), S_FALSE);
   EXPECT_EQ(Count(root, "/a/c"), 0);
 }
 
@@ -133,7 +125,6 @@ struct ContentCase {
   const char* query;  // from the document
   const char* text;   // nullptr: not checked
   const char* xml;    // nullptr: not checked
-  bool preserveWhiteSpace = false;
   const char* xmlOnWine = xml;
 };
 
@@ -150,13 +141,12 @@ TEST_F(DomTest, NodeTextAndMarkup) {
        "<m v=\"&lt;&amp;&quot;\">a &lt; b &amp;&amp; c &gt; d \"q\"</m>"},
       {"<a><m>Grüße € 日本 😀</m></a>", "/a/m", "Grüße € 日本 😀", "<m>Grüße € 日本 😀</m>"},
       // Wine's MSXML writes non-ASCII characters of attribute values as references.
-      {"<a><m t=\"é€\"/></a>", "/a/m", nullptr, "<m t=\"é€\"/>", false,
-       "<m t=\"&#xE9;&#x20AC;\"/>"},
+      {"<a><m t=\"é€\"/></a>", "/a/m", nullptr, "<m t=\"é€\"/>", "<m t=\"&#xE9;&#x20AC;\"/>"},
       {"<a><m><![CDATA[x<y]]><!--c--></m></a>", "/a/m", nullptr, "<m><![CDATA[x<y]]><!--c--></m>"},
       // Serialised alone, an element declares what its ancestors declared for it; Wine's MSXML
       // leaves the declarations out, and its markup does not stand on its own.
       {"<a xmlns=\"urn:d\" xmlns:p=\"urn:p\" xmlns:q=\"urn:q\"><m><p:x p:v=\"1\"/></m></a>", "/*/*",
-       nullptr, "<m xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:x p:v=\"1\"/></m>", false,
+       nullptr, "<m xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:x p:v=\"1\"/></m>",
        "<m>\r\n\t<p:x p:v=\"1\"/>\r\n</m>"},
       // The parser turns CR LF into LF; the serialisation writes line breaks as CR LF.
       {"<a><m>line one\r\nline two\nthree</m></a>", "/a/m", nullptr,
@@ -167,14 +157,9 @@ TEST_F(DomTest, NodeTextAndMarkup) {
        "    </Messages>\n</W>",
        "/W/Messages", "Hi",
        "<Messages>\r\n\t<Message id=\"1\">Hi</Message>\r\n\t<Message id=\"2\"/>\r\n</Messages>"},
-      {"<a>\n  <m> x </m>\n</a>", "/a", nullptr, "<a>\r\n  <m> x </m>\r\n</a>", true},
-      {"<a>\n  <m> x </m>\n</a>", "/a/m", " x ", nullptr, true},
   };
   for (const ContentCase& c : cases) {
     SCOPED_TRACE(c.document);
-    ASSERT_EQ(
-        m_document->put_preserveWhiteSpace(c.preserveWhiteSpace ? VARIANT_TRUE : VARIANT_FALSE),
-        S_OK);
     ASSERT_EQ(Load(c.document), S_OK);
     const IXMLDOMNodePtr node = SelectOne(m_document, c.query);
     ASSERT_TRUE(node);

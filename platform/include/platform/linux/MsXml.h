@@ -6,8 +6,8 @@
 // Behaviour follows MSXML 6 with its secure defaults:
 // - a document type declaration is a parse error ("DTD is prohibited."), nothing external is
 //   ever loaded, nothing touches the network; libxml2's default size limits apply;
-// - without preserveWhiteSpace (the default), white-space-only text outside
-//   xml:space="preserve" is dropped on loading: XPath does not see it, an element's text loses
+// - white-space-only text outside xml:space="preserve" is dropped on loading (MSXML's default,
+//   preserveWhiteSpace off): XPath does not see it, an element's text loses
 //   its leading and trailing white space, and xml writes a line break (CR LF) indented with one
 //   tab per level below the serialised node where such text stood. Compact markup stays
 //   compact (Wine's MSXML indents every element instead);
@@ -15,29 +15,12 @@
 //   & < > (and " in attribute values), keeps other characters as they are, and adds the
 //   namespace declarations that the node's subtree inherits from its ancestors;
 // - parse errors carry libxml2's message as the reason (ending in CR LF as MSXML's do), its
-//   line and column, the text of that source line and the offset in the text; errorCode is
-//   MSXML's 0xC00CE558 for a document without a root element and E_FAIL otherwise.
+//   line and column and the text of that source line.
 #pragma once
 
 #include "platform/ComSupport.h"
 #include "platform/linux/OleAuto.h"
 #include "platform/linux/WinTypes.h"
-
-enum DOMNodeType {
-  NODE_INVALID = 0,
-  NODE_ELEMENT = 1,
-  NODE_ATTRIBUTE = 2,
-  NODE_TEXT = 3,
-  NODE_CDATA_SECTION = 4,
-  NODE_ENTITY_REFERENCE = 5,
-  NODE_ENTITY = 6,
-  NODE_PROCESSING_INSTRUCTION = 7,
-  NODE_COMMENT = 8,
-  NODE_DOCUMENT = 9,
-  NODE_DOCUMENT_TYPE = 10,
-  NODE_DOCUMENT_FRAGMENT = 11,
-  NODE_NOTATION = 12
-};
 
 struct IXMLDOMNodeList;
 struct IXMLDOMParseError;
@@ -46,7 +29,6 @@ struct IXMLDOMNode : IUnknown {
   static constexpr IID iid = {0x2933bf80, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
   virtual HRESULT STDMETHODCALLTYPE get_nodeName(BSTR* name) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_nodeType(DOMNodeType* type) = 0;
   // Element or document: the concatenated text of all descendants; attribute: its value.
   virtual HRESULT STDMETHODCALLTYPE get_text(BSTR* text) = 0;
   // The node's markup with its content; an element gets no XML declaration.
@@ -60,10 +42,9 @@ struct IXMLDOMNode : IUnknown {
   ~IXMLDOMNode() = default;
 };
 
+// An element node; the module uses it only through IXMLDOMNode's methods.
 struct IXMLDOMElement : IXMLDOMNode {
   static constexpr IID iid = {0x2933bf86, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-  virtual HRESULT STDMETHODCALLTYPE get_tagName(BSTR* tagName) = 0;
 
  protected:
   ~IXMLDOMElement() = default;
@@ -72,28 +53,23 @@ struct IXMLDOMElement : IXMLDOMNode {
 struct IXMLDOMNodeList : IUnknown {
   static constexpr IID iid = {0x2933bf82, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
-  virtual HRESULT STDMETHODCALLTYPE get_item(LONG index, IXMLDOMNode** listItem) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_length(LONG* listLength) = 0;
   // S_FALSE and a null node after the last one.
   virtual HRESULT STDMETHODCALLTYPE nextNode(IXMLDOMNode** nextItem) = 0;
-  virtual HRESULT STDMETHODCALLTYPE reset() = 0;
 
  protected:
   ~IXMLDOMNodeList() = default;
 };
 
-// What went wrong in the last load; errorCode 0 after a successful one.
+// What went wrong in the last load; no reason and position 0 after a successful one.
 struct IXMLDOMParseError : IUnknown {
   static constexpr IID iid = {0x3efaa426, 0x272f, 0x11d2, {0x83, 0x6f, 0x00, 0x00, 0xf8, 0x7a, 0x77, 0x82}};
 
-  virtual HRESULT STDMETHODCALLTYPE get_errorCode(LONG* errorCode) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_url(BSTR* urlString) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_reason(BSTR* reasonString) = 0;
   // The text of the source line in which the error was found.
   virtual HRESULT STDMETHODCALLTYPE get_srcText(BSTR* sourceString) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_line(LONG* lineNumber) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_linepos(LONG* linePosition) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_filepos(LONG* filePosition) = 0;
 
  protected:
   ~IXMLDOMParseError() = default;
@@ -104,15 +80,11 @@ struct IXMLDOMDocument : IXMLDOMNode {
 
   virtual HRESULT STDMETHODCALLTYPE get_documentElement(IXMLDOMElement** DOMElement) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_parseError(IXMLDOMParseError** errorObj) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_async(VARIANT_BOOL* isAsync) = 0;
   // Loading from text is synchronous whatever this flag says, as in MSXML.
   virtual HRESULT STDMETHODCALLTYPE put_async(VARIANT_BOOL isAsync) = 0;
   // S_OK when the text was loaded; S_FALSE when it is not well-formed (empty text included),
   // after which the document is empty and get_parseError tells why.
   virtual HRESULT STDMETHODCALLTYPE loadXML(BSTR bstrXML, VARIANT_BOOL* isSuccessful) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_preserveWhiteSpace(VARIANT_BOOL* isPreserving) = 0;
-  // Takes effect on the next load.
-  virtual HRESULT STDMETHODCALLTYPE put_preserveWhiteSpace(VARIANT_BOOL isPreserving) = 0;
 
  protected:
   ~IXMLDOMDocument() = default;
@@ -124,7 +96,6 @@ struct IXMLDOMDocument2 : IXMLDOMDocument {
   // "SelectionLanguage" ("XPath" only) and "SelectionNamespaces" (a list of xmlns:prefix='uri'
   // declarations); any other name is E_FAIL.
   virtual HRESULT STDMETHODCALLTYPE setProperty(BSTR name, VARIANT value) = 0;
-  virtual HRESULT STDMETHODCALLTYPE getProperty(BSTR name, VARIANT* value) = 0;
 
  protected:
   ~IXMLDOMDocument2() = default;
