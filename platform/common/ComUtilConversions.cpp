@@ -1,4 +1,5 @@
-// The text conversions behind _bstr_t and _variant_t: narrow text is in the ANSI code page.
+// The text conversions behind mingw-w64's _bstr_t and _variant_t: narrow text is in the ANSI
+// code page.
 #include <memory>
 #include <new>
 

@@ -26,8 +26,6 @@ class CException {
   virtual ~CException() = default;
   // Frees a heap-made exception; a no-op for the shared memory exception.
   void Delete() noexcept;
-  // Writes a readable text for the exception into buffer (always NUL-terminated).
-  virtual BOOL GetErrorMessage(LPSTR buffer, UINT bufferSize, UINT* helpContext = nullptr) const;
 
  protected:
   explicit CException(bool autoDelete) noexcept : m_bAutoDelete(autoDelete) {}
@@ -40,7 +38,6 @@ class CMemoryException final : public CException {
  public:
   // The one shared instance that AfxThrowMemoryException throws; it is never deleted.
   static CMemoryException& Shared() noexcept;
-  BOOL GetErrorMessage(LPSTR buffer, UINT bufferSize, UINT* helpContext = nullptr) const override;
 
  private:
   CMemoryException() noexcept : CException(false) {}
@@ -49,10 +46,6 @@ class CMemoryException final : public CException {
 class COleException final : public CException {
  public:
   explicit COleException(SCODE code) noexcept : CException(true), m_sc(code) {}
-  BOOL GetErrorMessage(LPSTR buffer, UINT bufferSize, UINT* helpContext = nullptr) const override;
-  // The SCODE an exception stands for: its own for an OLE exception, E_OUTOFMEMORY for the
-  // memory exception, E_UNEXPECTED otherwise.
-  static SCODE Process(const CException* exception) noexcept;
 
   SCODE m_sc;
 };
@@ -72,7 +65,6 @@ using MfcExceptionPtr = std::unique_ptr<CException, MfcExceptionDeleter>;
 class CStringA {
  public:
   CStringA() = default;
-  CStringA(LPCSTR text) : m_text(text != nullptr ? text : "") {}
   CStringA(LPCSTR text, int length)
       : m_text(text != nullptr && length > 0 ? std::string(text, static_cast<std::size_t>(length))
                                              : std::string()) {}
@@ -81,29 +73,9 @@ class CStringA {
     m_text = text != nullptr ? text : "";
     return *this;
   }
-  CStringA& operator+=(const CStringA& other) {
-    m_text += other.m_text;
-    return *this;
-  }
-  CStringA& operator+=(LPCSTR text) {
-    if (text != nullptr) m_text += text;
-    return *this;
-  }
-  CStringA& operator+=(char c) {
-    m_text += c;
-    return *this;
-  }
-  friend bool operator==(const CStringA& a, const CStringA& b) { return a.m_text == b.m_text; }
-  friend bool operator==(const CStringA& a, LPCSTR b) { return a.m_text == (b != nullptr ? b : ""); }
 
-  LPCSTR GetString() const noexcept { return m_text.c_str(); }
   operator LPCSTR() const noexcept { return m_text.c_str(); }
-  int GetLength() const noexcept { return static_cast<int>(m_text.size()); }
-  bool IsEmpty() const noexcept { return m_text.empty(); }
   void Empty() noexcept { m_text.clear(); }
-  char GetAt(int index) const { return m_text.at(static_cast<std::size_t>(index)); }
-  CStringA Left(int count) const;
-  CStringA Mid(int first, int count = -1) const;
 
  private:
   std::string m_text;
@@ -121,15 +93,10 @@ class CComBSTR {
  public:
   CComBSTR() noexcept = default;
   CComBSTR(LPCSTR text);
-  CComBSTR(LPCOLESTR text);
-  CComBSTR(int length, LPCOLESTR text);
-  CComBSTR(const CComBSTR& other);
+  CComBSTR(const CComBSTR&) = delete;
+  CComBSTR& operator=(const CComBSTR&) = delete;
   CComBSTR(CComBSTR&& other) noexcept : m_str(other.Detach()) {}
   ~CComBSTR() { Empty(); }
-  CComBSTR& operator=(const CComBSTR& other);
-  CComBSTR& operator=(CComBSTR&& other) noexcept;
-  CComBSTR& operator=(LPCSTR text);
-  CComBSTR& operator=(LPCOLESTR text);
 
   operator BSTR() const noexcept { return m_str; }
   // For out-parameters: frees what is held and hands out the slot.
@@ -137,10 +104,6 @@ class CComBSTR {
     Empty();
     return &m_str;
   }
-  bool operator!() const noexcept { return m_str == nullptr; }
-  unsigned int Length() const noexcept { return SysStringLen(m_str); }
-  unsigned int ByteLength() const noexcept { return SysStringByteLen(m_str); }
-  BSTR Copy() const;
   void Attach(BSTR text) noexcept;
   BSTR Detach() noexcept;
   void Empty() noexcept;
@@ -148,39 +111,17 @@ class CComBSTR {
   BSTR m_str = nullptr;
 };
 
-// A VARIANT that clears itself. Failed construction or copying leaves VT_ERROR with the
-// failure's code and raises it through AtlThrow.
+// A VARIANT that owns its text and clears itself. A text that cannot be copied raises
+// E_OUTOFMEMORY through AtlThrow and leaves VT_ERROR.
 class CComVariant : public tagVARIANT {
  public:
   CComVariant() noexcept;
-  CComVariant(const CComVariant& source);
-  CComVariant(const VARIANT& source);
   CComVariant(LPCOLESTR text);
-  CComVariant(LPCSTR text);
-  CComVariant(const CComBSTR& text);
-  CComVariant(bool value) noexcept;
-  // Any integer but bool becomes VT_I4.
-  template <class Integer>
-    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-  CComVariant(Integer value) noexcept : tagVARIANT() {
-    vt = VT_I4;
-    lVal = static_cast<LONG>(value);
-  }
-  CComVariant(double value) noexcept;
+  CComVariant(const CComVariant&) = delete;
+  CComVariant& operator=(const CComVariant&) = delete;
   ~CComVariant();
-  CComVariant& operator=(const CComVariant& source);
-  CComVariant& operator=(const VARIANT& source);
-  CComVariant& operator=(LPCOLESTR text);
-  CComVariant& operator=(LPCSTR text);
 
   HRESULT Clear() noexcept;
-  HRESULT Copy(const VARIANT* source) noexcept;
-  // Moves the value into destination (which is cleared first) and leaves this VT_EMPTY.
-  HRESULT Detach(VARIANT* destination) noexcept;
-  HRESULT ChangeType(VARTYPE type, const VARIANT* source = nullptr) noexcept;
-
- private:
-  void SetString(BSTR text, bool sourceWasNull);
 };
 
 }  // namespace ATL

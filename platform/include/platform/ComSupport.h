@@ -1,6 +1,6 @@
 // The COM support classes where the SDK has none (Linux, and Windows built against Wine's
-// headers, which lack comdef.h): _com_error and its raisers, _bstr_t,
-// _variant_t and the owning interface pointer _com_ptr_t with the IXxxPtr typedef pattern.
+// headers, which lack comdef.h): _com_error and its raisers and the owning interface pointer
+// _com_ptr_t with the IXxxPtr typedef pattern.
 // They behave as the Windows ones do for the operations this product uses; in particular
 // -> and Release() on an empty pointer raise _com_error(E_POINTER).
 #pragma once
@@ -17,8 +17,6 @@
 #  include "platform/linux/OleAuto.h"
 #endif
 
-class _bstr_t;
-
 // ---- Errors ----------------------------------------------------------------------------
 class _com_error {
  public:
@@ -29,95 +27,15 @@ class _com_error {
   virtual ~_com_error();
 
   HRESULT Error() const noexcept { return m_hresult; }
-  WORD WCode() const noexcept;
-  // The error object with one more reference for the caller, or null.
-  IErrorInfo* ErrorInfo() const noexcept;
-  _bstr_t Description() const;
-  _bstr_t Source() const;
-  // A readable text for the HRESULT, valid as long as this object.
-  const char* ErrorMessage() const noexcept;
 
  private:
   HRESULT m_hresult;
   IErrorInfo* m_errorInfo;
-  mutable char m_message[96] = {};
 };
 
 [[noreturn]] void _com_issue_error(HRESULT hr);
 // Raises hr with the object's error information when the object supports it for riid.
 [[noreturn]] void _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID riid);
-
-namespace _com_util {
-inline void CheckError(HRESULT hr) {
-  if (FAILED(hr)) _com_issue_error(hr);
-}
-// Narrow text in the ANSI code page to a new BSTR (null for null).
-BSTR ConvertStringToBSTR(const char* text);
-// A BSTR to new[]-allocated narrow text in the ANSI code page (null for null). Raises
-// E_OUTOFMEMORY, or the HRESULT of the last error when the conversion fails.
-char* ConvertBSTRToString(BSTR text);
-}  // namespace _com_util
-
-// ---- _bstr_t: shared, reference-counted BSTR with a cached narrow copy ---------------------
-class _bstr_t {
- public:
-  _bstr_t() noexcept = default;
-  _bstr_t(const _bstr_t& other) noexcept;
-  _bstr_t(const char* text);
-  _bstr_t(const OLECHAR* text);
-  _bstr_t(BSTR text, bool copy);
-  ~_bstr_t();
-  _bstr_t& operator=(const _bstr_t& other) noexcept;
-  _bstr_t& operator=(const char* text);
-  _bstr_t& operator=(const OLECHAR* text);
-  _bstr_t& operator+=(const _bstr_t& other);
-
-  operator const OLECHAR*() const noexcept;
-  operator OLECHAR*() const noexcept;
-  operator const char*() const;
-  operator char*() const;
-  bool operator!() const noexcept;
-  bool operator==(const _bstr_t& other) const noexcept;
-  bool operator!=(const _bstr_t& other) const noexcept { return !(*this == other); }
-
-  UINT length() const noexcept;
-  BSTR copy(bool copy = true) const;
-  BSTR GetBSTR() const noexcept;
-  // Frees the current text and returns the slot for an out-parameter.
-  BSTR* GetAddress();
-  void Attach(BSTR text);
-  BSTR Detach();
-  void Assign(BSTR text);
-
- private:
-  class Data;
-  void Release() noexcept;
-  Data* m_data = nullptr;
-};
-
-// ---- _variant_t ------------------------------------------------------------------------
-class _variant_t : public tagVARIANT {
- public:
-  _variant_t() noexcept;
-  _variant_t(const VARIANT& source);
-  _variant_t(const _variant_t& source);
-  _variant_t(VARIANT& source, bool copy);
-  _variant_t(const char* text);
-  _variant_t(const OLECHAR* text);
-  _variant_t(const _bstr_t& text);
-  _variant_t(LONG value, VARTYPE type = VT_I4);
-  _variant_t(bool value) noexcept;
-  _variant_t(double value, VARTYPE type = VT_R8);
-  ~_variant_t();
-  _variant_t& operator=(const VARIANT& source);
-  _variant_t& operator=(const _variant_t& source);
-
-  void Clear();
-  void Attach(VARIANT& source);
-  VARIANT Detach();
-  void ChangeType(VARTYPE type, const _variant_t* source = nullptr);
-  operator _bstr_t() const;
-};
 
 // ---- _com_ptr_t --------------------------------------------------------------------------
 // Both _com_ptr_t<IFoo> and _com_ptr_t<_com_IIID<IFoo, &__uuidof(IFoo)>> name the same pointer.
@@ -250,5 +168,4 @@ class _com_ptr_t {
 
 _COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
 _COM_SMARTPTR_TYPEDEF(IErrorInfo, __uuidof(IErrorInfo));
-_COM_SMARTPTR_TYPEDEF(ICreateErrorInfo, __uuidof(ICreateErrorInfo));
 _COM_SMARTPTR_TYPEDEF(ISupportErrorInfo, __uuidof(ISupportErrorInfo));

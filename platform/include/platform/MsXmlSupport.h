@@ -37,7 +37,6 @@ CORVANE_COM_INTERFACE_IDS(CORVANE_DECLARE_IID)
 // With GCC, comdefsp.h declares no pointer typedefs at all (USE___UUIDOF is 0).
 _COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
 _COM_SMARTPTR_TYPEDEF(IErrorInfo, __uuidof(IErrorInfo));
-_COM_SMARTPTR_TYPEDEF(ICreateErrorInfo, __uuidof(ICreateErrorInfo));
 _COM_SMARTPTR_TYPEDEF(ISupportErrorInfo, __uuidof(ISupportErrorInfo));
 #  elif !__has_include(<comdef.h>)
 // Wine's headers: attach the ids by redeclaration, which Microsoft-mode compilers accept.
@@ -45,7 +44,6 @@ _COM_SMARTPTR_TYPEDEF(ISupportErrorInfo, __uuidof(ISupportErrorInfo));
 CORVANE_COM_INTERFACE_IDS(CORVANE_DECLARE_IID)
 struct __declspec(uuid("00000000-0000-0000-c000-000000000046")) IUnknown;
 struct __declspec(uuid("1cf2b120-547d-101b-8e65-08002b2bd119")) IErrorInfo;
-struct __declspec(uuid("22f03340-547d-101b-8e65-08002b2bd119")) ICreateErrorInfo;
 struct __declspec(uuid("df0b3d60-548f-101b-8e65-08002b2bd119")) ISupportErrorInfo;
 #    undef CORVANE_DECLARE_IID
 #    include "platform/ComSupport.h"

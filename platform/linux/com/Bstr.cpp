@@ -45,24 +45,6 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
 
 BSTR SysAllocStringByteLen(LPCSTR bytes, UINT byteLength) { return AllocateBytes(bytes, byteLength); }
 
-INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT length) {
-  if (target == nullptr) return FALSE;
-  BSTR replacement = SysAllocStringLen(text, length);  // before freeing: text may lie in *target
-  if (replacement == nullptr) return FALSE;
-  SysFreeString(*target);
-  *target = replacement;
-  return TRUE;
-}
-
-INT SysReAllocString(BSTR* target, const OLECHAR* text) {
-  if (target == nullptr) return FALSE;
-  BSTR replacement = SysAllocString(text);
-  if (replacement == nullptr && text != nullptr) return FALSE;
-  SysFreeString(*target);
-  *target = replacement;
-  return TRUE;
-}
-
 void SysFreeString(BSTR text) {
   if (text != nullptr) std::free(BlockOf(text));
 }

@@ -23,8 +23,8 @@ TEST_F(AnsiCodePage, StartsFromTheEnvironmentAndRefusesUnsupportedPages) {
   EXPECT_EQ(GetACP(), m_saved);
 }
 
-// Narrow text of the COM support classes is read and written in the process code page, and
-// what that page cannot hold becomes a question mark.
+// Narrow text is read (by CComBSTR) and written in the process code page, and what that page
+// cannot hold becomes a question mark.
 TEST_F(AnsiCodePage, NarrowTextFollowsTheProcessCodePage) {
   const struct {
     UINT codePage;
@@ -36,7 +36,6 @@ TEST_F(AnsiCodePage, NarrowTextFollowsTheProcessCodePage) {
     ASSERT_TRUE(PlatformSetAnsiCodePage(c.codePage));
     ATL::CComBSTR text("caf\xC3\xA9");
     EXPECT_EQ(FromBstr(text), c.wide);
-    EXPECT_STREQ(static_cast<const char*>(_bstr_t(text.m_str, true)), "caf\xC3\xA9");
     char out[8] = {};
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, Ole(u"a\x4E2D\xE9").c_str(), -1, out, sizeof out,
                                   nullptr, nullptr),

@@ -1,8 +1,5 @@
 // The COM support classes: the owning interface pointer's reference counting against an
-// object that counts, _com_error and its raisers with the thread's error object, and the
-// narrow-text wrappers.
-#include <string>
-
+// object that counts, and _com_error with its raisers.
 #include "../ComTestSupport.h"
 
 namespace {
@@ -64,62 +61,26 @@ TEST(ComPtr, OwnershipIsHandedOverAndUseOfAnEmptyPointerRaisesPointerError) {
 #pragma GCC diagnostic pop
 }
 
-IErrorInfoPtr MakeErrorInfo(const OLECHAR* description) {
-  ICreateErrorInfoPtr create;
-  EXPECT_EQ(CreateErrorInfo(&create), S_OK);
-  create->SetDescription(const_cast<LPOLESTR>(description));
-  create->SetSource(const_cast<LPOLESTR>(OLESTR("tests")));
-  return IErrorInfoPtr(create);
-}
-
-TEST(ComError, IssueErrorCarriesTheCodeAndCopiesShareTheErrorObject) {
+TEST(ComError, IssueErrorCarriesTheCodeAndCopiesKeepIt) {
   const _com_error issued = Raised([] { _com_issue_error(E_FAIL); });
   EXPECT_EQ(issued.Error(), E_FAIL);
-  EXPECT_EQ(issued.ErrorInfo(), nullptr);
-  EXPECT_NE(issued.ErrorMessage(), nullptr);
-  _com_error original(E_FAIL, MakeErrorInfo(OLESTR("shared")), true);
-  _com_error copy(original);
   _com_error assigned(S_OK);
-  assigned = copy;
+  assigned = issued;
   EXPECT_EQ(assigned.Error(), E_FAIL);
-  EXPECT_STREQ(static_cast<const char*>(assigned.Description()), "shared");
 }
 
-TEST(ComError, IssueErrorExTakesErrorInfoOnlyWhenTheObjectSupportsIt) {
+// Whether or not the object claims error information, the code comes through and the
+// object's references are given back.
+TEST(ComError, IssueErrorExRaisesTheCodeAndReleasesTheObject) {
   for (const bool supports : {true, false}) {
     SCOPED_TRACE(supports ? "supports error info" : "no error info");
     CountedObject::Probe probe;
     ISupportErrorInfoPtr object(CountedObject::Create(probe, supports), false);
-    SetErrorInfo(0, MakeErrorInfo(OLESTR("broken")));
     const _com_error error =
         Raised([&] { _com_issue_errorex(E_INVALIDARG, object, IID_IUnknown); });
     EXPECT_EQ(error.Error(), E_INVALIDARG);
-    IErrorInfoPtr info(error.ErrorInfo(), false);
-    EXPECT_EQ(static_cast<bool>(info), supports);
-    EXPECT_STREQ(static_cast<const char*>(error.Description()), supports ? "broken" : nullptr);
     EXPECT_EQ(probe.references, 1);
-    IErrorInfoPtr left;  // the error object is handed over once
-    EXPECT_EQ(GetErrorInfo(0, &left), supports ? S_FALSE : S_OK);
-    EXPECT_EQ(static_cast<bool>(left), !supports);
-    SetErrorInfo(0, nullptr);
   }
-}
-
-TEST(NarrowTextWrappers, BstrAndVariantFromNarrowText) {
-  _bstr_t text("XPath");
-  EXPECT_EQ(text.length(), 5u);
-  EXPECT_EQ(FromBstr(text), u"XPath");
-  EXPECT_STREQ(static_cast<const char*>(text), "XPath");
-  _bstr_t copy = text;
-  EXPECT_EQ(copy.GetBSTR(), text.GetBSTR());  // copies share the BSTR
-  _bstr_t null(static_cast<const char*>(nullptr));
-  EXPECT_EQ(null.GetBSTR(), nullptr);
-  EXPECT_EQ(static_cast<const char*>(null), nullptr);
-  _variant_t value("XPath");
-  EXPECT_EQ(value.vt, VT_BSTR);
-  EXPECT_EQ(FromBstr(value.bstrVal), u"XPath");
-  _variant_t valueCopy(value);
-  EXPECT_NE(valueCopy.bstrVal, value.bstrVal);
 }
 
 }  // namespace

@@ -49,13 +49,15 @@ TEST(AfxParseURL, GivesServiceServerObjectAndPortOrRefusesTheUrl) {
   for (const UrlCase& c : kUrls) {
     SCOPED_TRACE(c.url != nullptr ? c.url : "(null)");
     DWORD service = kHttp;
-    CStringA server("previous.example.com");
-    CStringA object("/previous");
+    CStringA server;
+    server = "previous.example.com";
+    CStringA object;
+    object = "/previous";
     INTERNET_PORT port = 1234;
     EXPECT_EQ(AfxParseURL(c.url, service, server, object, port) != FALSE, c.service != kRefused);
     EXPECT_EQ(service, c.service);
-    EXPECT_STREQ(server.GetString(), c.server);
-    EXPECT_STREQ(object.GetString(), c.object);
+    EXPECT_STREQ(server, c.server);
+    EXPECT_STREQ(object, c.object);
     EXPECT_EQ(port, c.port);
   }
 }

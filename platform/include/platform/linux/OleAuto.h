@@ -40,8 +40,6 @@ using LPBSTR = BSTR*;
 BSTR SysAllocString(const OLECHAR* text);
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
 BSTR SysAllocStringByteLen(LPCSTR bytes, UINT byteLength);
-INT SysReAllocString(BSTR* target, const OLECHAR* text);
-INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT length);
 void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
@@ -125,15 +123,10 @@ using LPVARIANT = VARIANT*;
 #define V_UNKNOWN(v) ((v)->punkVal)
 
 #define DISP_E_BADVARTYPE MakeHResult(0x80020008u)
-#define VARIANT_ALPHABOOL 0x0002u
 
 void VariantInit(VARIANTARG* variant);
 HRESULT VariantClear(VARIANTARG* variant);
 HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source);
-// Conversion to VT_BSTR from the scalar types, and between VT_BSTR and VT_EMPTY; other
-// conversions give DISP_E_TYPEMISMATCH. Numbers use the invariant (C) formatting.
-HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, USHORT flags,
-                          VARTYPE type);
 
 // ---- COM initialisation and object creation -----------------------------------------------
 enum COINIT : DWORD {
@@ -186,19 +179,6 @@ struct IErrorInfo : IUnknown {
   ~IErrorInfo() = default;
 };
 
-struct ICreateErrorInfo : IUnknown {
-  static constexpr IID iid = {0x22F03340, 0x547D, 0x101B,
-                              {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
-  virtual HRESULT STDMETHODCALLTYPE SetGUID(REFGUID guid) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR source) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR description) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR helpFile) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD helpContext) = 0;
-
- protected:
-  ~ICreateErrorInfo() = default;
-};
-
 struct ISupportErrorInfo : IUnknown {
   static constexpr IID iid = {0xDF0B3D60, 0x548F, 0x101B,
                               {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
@@ -209,12 +189,7 @@ struct ISupportErrorInfo : IUnknown {
 };
 
 inline constexpr IID IID_IErrorInfo = IErrorInfo::iid;
-inline constexpr IID IID_ICreateErrorInfo = ICreateErrorInfo::iid;
 inline constexpr IID IID_ISupportErrorInfo = ISupportErrorInfo::iid;
 
-// The thread's error object: SetErrorInfo replaces it (null clears it); GetErrorInfo hands it
-// over and clears the slot, or gives S_FALSE and null when there is none.
-HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* errorInfo);
+// The thread's error object, handed over and cleared; S_FALSE and null when there is none.
 HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** errorInfo);
-// A fresh error object, queried for ICreateErrorInfo (it also answers IErrorInfo).
-HRESULT CreateErrorInfo(ICreateErrorInfo** errorInfo);

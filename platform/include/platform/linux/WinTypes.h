@@ -72,7 +72,6 @@ constexpr HRESULT MakeHResult(std::uint32_t value) { return static_cast<HRESULT>
 #define E_ACCESSDENIED MakeHResult(0x80070005u)
 #define E_OUTOFMEMORY MakeHResult(0x8007000Eu)
 #define E_INVALIDARG MakeHResult(0x80070057u)
-#define DISP_E_TYPEMISMATCH MakeHResult(0x80020005u)
 #define DISP_E_OVERFLOW MakeHResult(0x8002000Au)
 #define CO_E_NOTINITIALIZED MakeHResult(0x800401F0u)
 #define REGDB_E_CLASSNOTREG MakeHResult(0x80040154u)
