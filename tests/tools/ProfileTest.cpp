@@ -52,8 +52,7 @@ constexpr const char* kFullProfile = R"({
       "Odd": {"tag": 4660, "value": 5},
       "Failing": {"tag": "uint16", "value": 3, "failure": {"code": -2, "throw": true}}
     }
-  },
-  "currentUser": {"preferenceStore": {"Userpref_Region": "north"}}
+  }
 })";
 
 }  // namespace
@@ -107,11 +106,6 @@ TEST(ProfileJson, FullProfileGivesEveryHostValue) {
   ASSERT_TRUE(FindVariable(profile, "Failing")->failure);
   EXPECT_TRUE(FindVariable(profile, "Failing")->failure->throwException);
   EXPECT_EQ(FindVariable(profile, "Failing")->failure->code, -2);
-
-  EXPECT_TRUE(profile.currentUser && profile.preferenceStore);
-  ASSERT_EQ(profile.preferences.size(), 1u);
-  EXPECT_EQ(profile.preferences[0].name, "Userpref_Region");
-  EXPECT_EQ(profile.preferences[0].value, "north");
 }
 
 TEST(ProfileJson, DefaultsAndAbsentPiecesOfTheHost) {
