@@ -210,6 +210,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "evaluator.variables.v.tag: unknown tag \"int33\""),
         BadJson("MissingTag", R"({"evaluator": {"variables": {"v": {"value": 1}}}})",
                 "evaluator.variables.v.tag: is missing"),
+        // The same texts as MissingTag and IntegerTooLarge, from checks of their own.
+        BadJson("IntegerTagWithoutValue", R"({"evaluator": {"variables": {"v": {"tag": "long"}}}})",
+                "evaluator.variables.v.value: is missing"),
+        BadJson("NegativeRawTag", R"({"evaluator": {"variables": {"v": {"tag": -1}}}})",
+                "evaluator.variables.v.tag: is out of range (0 to 4294967295)"),
         BadJson("EmptyTagWithValue",
                 R"({"evaluator": {"variables": {"v": {"tag": "empty", "value": 0}}}})",
                 "evaluator.variables.v.value: takes no value with this tag"),
