@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "FuzzSupport.h"
+#include "MessageFileContent.h"
 #include "hostsim/HostSim.h"
 
 namespace corvane_fuzz {
@@ -49,6 +51,43 @@ class FuzzProfile {
   std::string RecordedCheckSum() const {
     return hostsim::ReadProfileValue("WEBTSM", "CheckSum", iniFile.string()).value_or("");
   }
+
+  // After an answer: every file under the root is the INI file or the one message file, and
+  // the recorded checksum is still `previous` unless it names that file, which holds the XML
+  // declaration followed by the message set and was logged as saved. Returns whether a
+  // message file was stored.
+  bool CheckStore(const std::string& previous) const {
+    std::string stored;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      if (entry.is_directory() || entry.path() == iniFile) continue;
+      const std::string name = entry.path().filename().string();
+      Require(entry.path().parent_path() == messagesFolder,
+              "a file outside the messages folder: " + entry.path().string());
+      Require(name.ends_with(corvane::kMessageFileSuffix),
+              "a file that is no message file: " + name);
+      Require(stored.empty(), "two message files from one answer");
+      stored = name;
+    }
+    const std::string recorded = RecordedCheckSum();
+    const auto texts = hostsim::LogTexts();
+    const bool saved = std::ranges::find(texts, kSavedLine) != texts.end();
+    if (stored.empty()) {
+      Require(recorded == previous, "checksum '" + recorded + "' recorded without a message file");
+      Require(!saved, "success logged without a message file");
+      return false;
+    }
+    Require(stored == recorded + corvane::kMessageFileSuffix,
+            "message file '" + stored + "' but recorded checksum '" + recorded + "'");
+    Require(saved, "message file stored without the success line");
+    const std::string content = ReadFile(messagesFolder / stored);
+    const std::string start = std::string(corvane::kMessageFileDeclaration) + "<Messages";
+    Require(content.starts_with(start), "message file does not begin with " + start);
+    Require(content.ends_with("</Messages>") || content.ends_with("/>"),
+            "message file does not end with the set");
+    return true;
+  }
+
+  static constexpr const char* kSavedLine = "Received the response and saved";
 
   const fs::path root;
   const fs::path base;

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -22,9 +21,9 @@ struct ProfileFolder {
              ("corvane-fuzz-profile-" + std::to_string(::getpid()))) {
     fs::create_directories(root / "base" / "components" / "PlacementConfiguration");
     fs::create_directories(root / "base" / "components" / "messages");
-    std::ofstream(root / "base" / "components" / "PlacementConfiguration" / "TSMCnfg.XML")
-        << "<x/>";
-    std::ofstream(root / "data.ini") << "";
+    corvane_fuzz::WriteFile(root / "base" / "components" / "PlacementConfiguration" / "TSMCnfg.XML",
+                            "<x/>");
+    corvane_fuzz::WriteFile(root / "data.ini", "");
   }
   ~ProfileFolder() {
     std::error_code ignored;
@@ -37,11 +36,8 @@ struct ProfileFolder {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const ProfileFolder folder;
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  {
-    std::ofstream out(folder.root / "profile.json", std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  }
+  corvane_fuzz::WriteFile(folder.root / "profile.json",
+                          std::string(reinterpret_cast<const char*>(data), size));
   const corvane::host::ProfileLoad load = corvane::host::ReadProfile(folder.root);
   if (load.profile) {
     corvane_fuzz::Require(load.error.empty(), "a profile came with an error: " + load.error);

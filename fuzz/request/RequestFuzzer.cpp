@@ -4,15 +4,17 @@
 // input, with the value of each from the recorded checksum, a preference or the evaluator
 // (any tag, a failure, a raised exception). The URL then begins with the service URL and "?",
 // holds one pair per named variable, and every other byte of its query is unreserved or
-// percent-encoded; an ASCII parameter name decodes to itself.
+// percent-encoded; an ASCII parameter name keeps its unreserved bytes and encodes the others.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CorvaneConfiguration.h"
@@ -35,42 +37,31 @@ bool IsUnreserved(char c) {
 }
 
 bool IsPrintableAscii(const std::string& text) {
-  for (const char c : text) {
-    if (c < 0x20 || c > 0x7E) return false;
-  }
-  return true;
+  return std::ranges::all_of(text, [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-// Attribute text: markup characters and line breaks as references, other control bytes
-// dropped (XML cannot hold them), the rest as it is.
+// Attribute text: markup characters and line breaks as character references, other control
+// bytes dropped (XML cannot hold them), the rest as it is.
 std::string Escaped(const std::string& text) {
   std::string out;
   for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\t':
-        out += "&#9;";
-        break;
-      case '\n':
-        out += "&#10;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) >= 0x20) out.push_back(c);
+    if (std::string_view("&<>\"\t\n\r").find(c) != std::string_view::npos) {
+      out += "&#" + std::to_string(c) + ";";
+    } else if (static_cast<unsigned char>(c) >= 0x20) {
+      out.push_back(c);
     }
+  }
+  return out;
+}
+
+// The exact encoding a parameter name must have: unreserved bytes as they are, every other
+// byte as '%' and two upper-case hex digits.
+std::string PercentEncoded(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+    out += IsUnreserved(c) ? std::string(1, c) : hex;
   }
   return out;
 }
@@ -167,32 +158,20 @@ std::string Document(const std::string& url, const std::vector<Variable>& variab
   return text + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
 }
 
-std::string PercentDecoded(const std::string& text) {
-  std::string out;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '%') {
-      out.push_back(static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16)));
-      at += 2;
-    } else {
-      out.push_back(text[at]);
-    }
-  }
-  return out;
-}
-
 void CheckQuery(const std::string& query, const std::vector<Variable>& variables) {
+  const auto upperHex = [&query](std::size_t at) {
+    return at < query.size() && std::isxdigit(static_cast<unsigned char>(query[at])) != 0 &&
+           std::islower(static_cast<unsigned char>(query[at])) == 0;
+  };
   for (std::size_t at = 0; at < query.size(); ++at) {
-    const char c = query[at];
-    if (c == '%') {
-      Require(at + 2 < query.size() && std::isxdigit(static_cast<unsigned char>(query[at + 1])) &&
-                  std::isxdigit(static_cast<unsigned char>(query[at + 2])) &&
-                  !std::islower(static_cast<unsigned char>(query[at + 1])) &&
-                  !std::islower(static_cast<unsigned char>(query[at + 2])),
+    if (query[at] == '%') {
+      Require(upperHex(at + 1) && upperHex(at + 2),
               "a '%' without two upper-case hex digits at " + std::to_string(at) + ": " + query);
       at += 2;
     } else {
-      Require(IsUnreserved(c) || c == '&' || c == '=',
-              "unencoded byte " + std::to_string(static_cast<unsigned char>(c)) + " in " + query);
+      Require(IsUnreserved(query[at]) || query[at] == '&' || query[at] == '=',
+              "unencoded byte " + std::to_string(static_cast<unsigned char>(query[at])) + " in " +
+                  query);
     }
   }
   // The pairs, in document order, each after "&" but the one at list position 0.
@@ -208,7 +187,7 @@ void CheckQuery(const std::string& query, const std::vector<Variable>& variables
     Require(equals != std::string::npos, "no '=' in pair " + std::to_string(position));
     const std::string parameter = variable.parameterName.value_or(*variable.name);
     if (IsPrintableAscii(parameter)) {
-      Require(PercentDecoded(query.substr(at, equals - at)) == parameter,
+      Require(query.substr(at, equals - at) == PercentEncoded(parameter),
               "parameter name of pair " + std::to_string(position) + " in " + query);
     }
     at = query.find('&', equals);

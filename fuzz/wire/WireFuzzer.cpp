@@ -22,7 +22,6 @@
 #include "CorvaneConfiguration.h"
 #include "FuzzProfile.h"
 #include "FuzzSupport.h"
-#include "MessageFileContent.h"
 #include "platform/linux/PlatformTestSupport.h"
 
 namespace {
@@ -143,30 +142,6 @@ void RunUntilSettled(const Listener& listener) {
   }
 }
 
-bool Logged(const std::string& text) {
-  for (const auto& line : hostsim::LogTexts()) {
-    if (line == text) return true;
-  }
-  return false;
-}
-
-void CheckStore(const corvane_fuzz::FuzzProfile& profile, bool huge) {
-  std::size_t files = 0;
-  std::string name;
-  for (const auto& entry : corvane_fuzz::fs::directory_iterator(profile.messagesFolder)) {
-    ++files;
-    name = entry.path().filename().string();
-  }
-  const std::string recorded = profile.RecordedCheckSum();
-  if (files == 0) {
-    Require(recorded == "previous", "checksum '" + recorded + "' recorded without a message file");
-    return;
-  }
-  Require(!huge, "an answer abandoned as too long was stored");
-  Require(files == 1 && name == recorded + corvane::kMessageFileSuffix,
-          "message file '" + name + "' beside recorded checksum '" + recorded + "'");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -200,14 +175,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Answer(connection, data, size);
   RunUntilSettled(listener);
 
-  const bool huge = Logged(kHugeLine);
+  const auto log = hostsim::LogTexts();
+  const bool huge = std::ranges::find(log, kHugeLine) != log.end();
   const std::size_t reads = PlatformInternetReadCalls() - readsBefore;
   Require(reads <= CorvaneConfiguration::kMaxReadsPerAnswer + 1,
           std::to_string(reads) + " reads for one answer");
   Require(PlatformPeakBufferedBody() <= kMaxBuffered,
           std::to_string(PlatformPeakBufferedBody()) + " body bytes held for the reader");
   Require(hostsim::MessagesFailed() == failedBefore, "an exception left a message");
-  CheckStore(profile, huge);
+  Require(!profile.CheckStore("previous") || !huge, "an answer abandoned as too long was stored");
 
   // Whatever the module keeps open, it closes when it lets go of the exchange.
   worker.CloseInternetHandles();

@@ -16,6 +16,7 @@ namespace corvane_test {
 namespace {
 
 #ifdef _WIN32
+constexpr const char* kOnFirstTimeSetupExport = "?OnFirstTimeSetup@WebTSMManager@@QEAAXXZ";
 void* OpenLibrary(const std::string& path) {
   return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
 }
@@ -25,6 +26,7 @@ void* FindSymbol(void* handle, const char* name) {
 void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 std::string LastLoadError() { return "error " + std::to_string(GetLastError()); }
 #else
+constexpr const char* kOnFirstTimeSetupExport = "_ZN13WebTSMManager16OnFirstTimeSetupEv";
 void* OpenLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
 void CloseLibrary(void* handle) { dlclose(handle); }
@@ -33,20 +35,20 @@ std::string LastLoadError() {
   return error != nullptr ? error : "unknown error";
 }
 #endif
-
-// Full path of the module file built beside the test programs.
-std::string ModulePath() { return CORVANE_MODULE_PATH; }
+constexpr const char* kInvokeWebTsmExport = "InvokeWebTsm";
 
 }  // namespace
 
 LoadedModule::LoadedModule() {
-  m_handle = OpenLibrary(ModulePath());
+  // The module file built beside the test programs.
+  m_handle = OpenLibrary(CORVANE_MODULE_PATH);
   if (m_handle == nullptr) {
-    ADD_FAILURE() << "cannot load " << ModulePath() << ": " << LastLoadError();
+    ADD_FAILURE() << "cannot load " << CORVANE_MODULE_PATH << ": " << LastLoadError();
     return;
   }
-  m_invokeWebTsm = reinterpret_cast<void (*)()>(Symbol(kInvokeWebTsmExport));
-  m_onFirstTimeSetup = reinterpret_cast<void (*)(void*)>(Symbol(kOnFirstTimeSetupExport));
+  m_invokeWebTsm = reinterpret_cast<void (*)()>(FindSymbol(m_handle, kInvokeWebTsmExport));
+  m_onFirstTimeSetup =
+      reinterpret_cast<void (*)(void*)>(FindSymbol(m_handle, kOnFirstTimeSetupExport));
   EXPECT_NE(m_invokeWebTsm, nullptr) << kInvokeWebTsmExport;
   EXPECT_NE(m_onFirstTimeSetup, nullptr) << kOnFirstTimeSetupExport;
 }
@@ -60,10 +62,6 @@ void LoadedModule::Unload() {
     m_invokeWebTsm = nullptr;
     m_onFirstTimeSetup = nullptr;
   }
-}
-
-void* LoadedModule::Symbol(const char* name) const {
-  return m_handle != nullptr ? FindSymbol(m_handle, name) : nullptr;
 }
 
 void LoadedModule::InvokeWebTsm() const {

@@ -6,14 +6,6 @@
 
 namespace corvane_test {
 
-// Exported names of the two entry points on this target.
-inline constexpr const char* kInvokeWebTsmExport = "InvokeWebTsm";
-#ifdef _WIN32
-inline constexpr const char* kOnFirstTimeSetupExport = "?OnFirstTimeSetup@WebTSMManager@@QEAAXXZ";
-#else
-inline constexpr const char* kOnFirstTimeSetupExport = "_ZN13WebTSMManager16OnFirstTimeSetupEv";
-#endif
-
 class LoadedModule {
 public:
   // Loads the module; a failure to load or to find either export fails the calling test.
@@ -23,8 +15,6 @@ public:
   LoadedModule& operator=(const LoadedModule&) = delete;
 
   bool IsLoaded() const { return m_handle != nullptr; }
-  // The address of an exported symbol, or null.
-  void* Symbol(const char* name) const;
 
   void InvokeWebTsm() const;
   void OnFirstTimeSetup() const;  // called on a manager object, as a host would

@@ -44,6 +44,7 @@ class LoopbackSocket {
   LoopbackSocket& operator=(const LoopbackSocket&) = delete;
 
   int port = 0;
+  auto Native() const { return m_socket; }
 
  private:
   decltype(socket(0, 0, 0)) m_socket;

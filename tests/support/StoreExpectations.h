@@ -1,10 +1,9 @@
 // What the message store left behind in a profile: files of the messages folder and their
-// bytes, the recorded checksum, the success line.
+// bytes, the success line.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <set>
 #include <string>
@@ -20,12 +19,6 @@ inline std::set<std::string> FilesIn(const fs::path& folder) {
     names.insert(entry.path().filename().string());
   }
   return names;
-}
-
-inline int CountLogLines(const std::string& text) {
-  const auto records = hostsim::LogRecords();
-  return static_cast<int>(std::count_if(records.begin(), records.end(),
-                                        [&](const hostsim::LogRecord& r) { return r.text == text; }));
 }
 
 inline constexpr const char* kSavedLine = "Received the response and saved";

@@ -51,9 +51,7 @@ TEST_P(ExchangeTrackerTest, FollowsLogLinesAndMessages) {
 INSTANTIATE_TEST_SUITE_P(
     Sequences, ExchangeTrackerTest,
     ::testing::Values(
-        TrackerCase{"Idle", {}, false, 0},
         TrackerCase{"RequestRunNothingSent", {Ran({kSend}, 1)}, false, 0},
-        TrackerCase{"Sent", {Ran({kSend}, 1), kSending}, true, 0},
         TrackerCase{"SentAndCompleted", {kSending, Ran({kCompletion}, 1)}, false, 1},
         TrackerCase{"CompletionArrivedWhileQueueLookedEmpty", {kSending, Ran({}, 1)}, false, 1},
         TrackerCase{

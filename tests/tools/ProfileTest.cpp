@@ -6,43 +6,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "ParamName.h"
 #include "ProfileReader.h"
 #include "ProfileScaffold.h"
+#include "TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace corvane::host;
 
 namespace {
-
-void WriteAll(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// A folder named after the running test, removed with the object.
-struct TempFolder {
-  TempFolder() {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    path = fs::temp_directory_path() / ("corvane-profile-" + name);
-    fs::remove_all(path);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
 
 // A message's paths with '/' only: on Windows the reader joins some parts with backslashes.
 std::string Slashes(std::string text) {
@@ -78,8 +52,7 @@ constexpr const char* kFullProfile = R"({
       "Odd": {"tag": 4660, "value": 5},
       "Failing": {"tag": "uint16", "value": 3, "failure": {"code": -2, "throw": true}}
     }
-  },
-  "currentUser": {"preferenceStore": {"Userpref_Region": "north"}}
+  }
 })";
 
 }  // namespace
@@ -133,11 +106,6 @@ TEST(ProfileJson, FullProfileGivesEveryHostValue) {
   ASSERT_TRUE(FindVariable(profile, "Failing")->failure);
   EXPECT_TRUE(FindVariable(profile, "Failing")->failure->throwException);
   EXPECT_EQ(FindVariable(profile, "Failing")->failure->code, -2);
-
-  EXPECT_TRUE(profile.currentUser && profile.preferenceStore);
-  ASSERT_EQ(profile.preferences.size(), 1u);
-  EXPECT_EQ(profile.preferences[0].name, "Userpref_Region");
-  EXPECT_EQ(profile.preferences[0].value, "north");
 }
 
 TEST(ProfileJson, DefaultsAndAbsentPiecesOfTheHost) {
@@ -145,7 +113,6 @@ TEST(ProfileJson, DefaultsAndAbsentPiecesOfTheHost) {
   ASSERT_TRUE(defaults.profile) << defaults.error;
   EXPECT_TRUE(defaults.profile->launchApproval);
   EXPECT_EQ(defaults.profile->dataIniFile, std::optional<fs::path>("/p/data.ini"));
-  EXPECT_EQ(defaults.profile->baseDirectory, fs::path("/p/base"));
   EXPECT_EQ(defaults.profile->evaluator, EvaluatorPresence::Evaluator);
   EXPECT_TRUE(defaults.profile->currentUser && defaults.profile->preferenceStore);
 
@@ -164,73 +131,9 @@ TEST(ProfileJson, DefaultsAndAbsentPiecesOfTheHost) {
   EXPECT_FALSE(other.profile->preferenceStore);
 }
 
-struct BadJsonCase {
-  const char* name;
-  const char* json;
-  const char* message;  // the whole message
-};
-
-class BadProfileJson : public ::testing::TestWithParam<BadJsonCase> {};
-
-TEST_P(BadProfileJson, IsRejectedWithWhereAndWhat) {
-  const ProfileLoad load = ParseProfileJson(GetParam().json, "/p");
-  EXPECT_FALSE(load.profile);
-  EXPECT_EQ(load.error, GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadProfileJson,
-    ::testing::Values(
-        BadJsonCase{"NotJson", "{\"launchApproval\": tru}",
-                    "parse error at line 1, column 23: syntax error while parsing value - invalid "
-                    "literal; last read: '\"launchApproval\": tru}'"},
-        BadJsonCase{"RootArray", "[]", "the document: must be an object, not an array"},
-        BadJsonCase{"UnknownTopKey", R"({"launchAproval": true})",
-                    "launchAproval: unknown key (known here: launchApproval, dataIniFile, "
-                    "baseDirectory, evaluator, currentUser)"},
-        BadJsonCase{"IniEmpty", R"({"dataIniFile": ""})",
-                    "dataIniFile: must not be empty (null: the host names none)"},
-        BadJsonCase{"EvaluatorText", R"({"evaluator": "none"})",
-                    "evaluator: the only text allowed is \"other\""},
-        BadJsonCase{"EvaluatorNumber", R"({"evaluator": 3})",
-                    "evaluator: must be null, \"other\" or an object, not an integer"},
-        BadJsonCase{"ConditionsArray", R"({"evaluator": {"conditions": []}})",
-                    "evaluator.conditions: must be an object, not an array"},
-        BadJsonCase{"ConditionText", R"({"evaluator": {"conditions": {"A.B": "yes"}}})",
-                    "evaluator.conditions[\"A.B\"]: must be true, false, null or an object "
-                    "{result, failure}, not a string"},
-        BadJsonCase{"UnknownTag", R"({"evaluator": {"variables": {"v": {"tag": "int33"}}}})",
-                    "evaluator.variables.v.tag: unknown tag \"int33\""},
-        BadJsonCase{"MissingTag", R"({"evaluator": {"variables": {"v": {"value": 1}}}})",
-                    "evaluator.variables.v.tag: is missing"},
-        BadJsonCase{"IntegerTagWithFraction",
-                    R"({"evaluator": {"variables": {"v": {"tag": "int8", "value": 1.5}}}})",
-                    "evaluator.variables.v.value: must be an integer, not a number"},
-        BadJsonCase{"IntegerTagWithoutValue",
-                    R"({"evaluator": {"variables": {"v": {"tag": "long"}}}})",
-                    "evaluator.variables.v.value: is missing"},
-        BadJsonCase{"EmptyTagWithValue",
-                    R"({"evaluator": {"variables": {"v": {"tag": "empty", "value": 0}}}})",
-                    "evaluator.variables.v.value: takes no value with this tag"},
-        BadJsonCase{"BoolTagWithNumber",
-                    R"({"evaluator": {"variables": {"v": {"tag": "bool", "value": 1}}}})",
-                    "evaluator.variables.v.value: must be true or false, not an integer"},
-        BadJsonCase{"NegativeRawTag", R"({"evaluator": {"variables": {"v": {"tag": -1}}}})",
-                    "evaluator.variables.v.tag: is out of range (0 to 4294967295)"},
-        BadJsonCase{"IntegerTooLarge",
-                    R"({"evaluator": {"variables": {"v": 18446744073709551615}}})",
-                    "evaluator.variables.v: is out of range (-9223372036854775808 to "
-                    "9223372036854775807)"},
-        BadJsonCase{"EmptyKeyQuoted", R"({"evaluator": {"variables": {"": null}}})",
-                    "evaluator.variables[\"\"]: must be a boolean, number, string or an object "
-                    "{tag, value, failure}, not null"},
-        BadJsonCase{"UserTrue", R"({"currentUser": true})",
-                    "currentUser: must be null or an object {preferenceStore}, not a boolean"},
-        BadJsonCase{"PreferenceNumber", R"({"currentUser": {"preferenceStore": {"U": 1}}})",
-                    "currentUser.preferenceStore.U: must be a string, not an integer"}),
-    ParamName());
-
-// A complete folder with one thing changed: read, or the file in question and the problem.
+// A complete folder with one thing changed: read (with a note when the placement configuration
+// is missing, which `check` prints and `run` goes past), or the file in question and the
+// problem, each kind of problem once; fuzz/profile walks the rest of the malformed profiles.
 struct FolderCase {
   const char* name;
   const char* profileJson;
@@ -245,9 +148,9 @@ TEST_P(ProfileFolder, IsReadOrNamesTheFileAndTheProblem) {
   const TempFolder temp;
   const fs::path& folder = temp.path;
   const fs::path placement = folder / "base" / kPlacementConfigurationPath;
-  WriteAll(folder / "profile.json", GetParam().profileJson);
-  WriteAll(folder / "data.ini", "");
-  WriteAll(placement, "<TSMConfiguration/>");
+  temp.Write("profile.json", GetParam().profileJson);
+  temp.Write("data.ini", "");
+  temp.Write(fs::path("base") / kPlacementConfigurationPath, "<TSMConfiguration/>");
   fs::create_directories(folder / "base" / kMessagesFolderPath);
   if (GetParam().removed) fs::remove_all(folder / GetParam().removed);
 
@@ -260,13 +163,16 @@ TEST_P(ProfileFolder, IsReadOrNamesTheFileAndTheProblem) {
   }
   ASSERT_TRUE(load.profile) << load.error;
   EXPECT_EQ(load.profile->baseDirectory, folder / "base");
-  // A host may have no placement configuration: the profile reads, with a note that says so.
   std::vector<std::string> notes;
   if (!fs::exists(placement)) {
     notes.push_back(placement.string() +
                     ": placement configuration is missing; the module sends no request");
   }
   EXPECT_EQ(load.notes, notes);
+}
+
+FolderCase BadJson(const char* name, const char* json, const char* problem) {
+  return {name, json, nullptr, "profile.json", problem};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -279,17 +185,47 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"NoFolder", "{}", "", "", "profile folder does not exist"},
         FolderCase{"NoProfileJson", "{}", "profile.json", "profile.json",
                    "cannot be read (missing?)"},
-        FolderCase{"MalformedProfileJson", R"({"evaluator": {"variables": {"v": []}}})", nullptr,
-                   "profile.json",
-                   "evaluator.variables.v: must be a boolean, number, string or an object {tag, "
-                   "value, failure}, not an array"},
         FolderCase{"NoBaseDirectory", R"({"baseDirectory": "elsewhere"})", nullptr, "elsewhere",
                    "base directory (baseDirectory in profile.json) is not a folder"},
         FolderCase{"NoMessagesFolder", "{}", "base/components/messages", "base/components/messages",
                    "messages folder is missing"},
         FolderCase{"NoDataIni", "{}", "data.ini", "data.ini",
                    "data INI file (dataIniFile in profile.json) is missing; create it, even "
-                   "empty, or set null"}),
+                   "empty, or set null"},
+        BadJson("NotJson", "{\"launchApproval\": tru}",
+                "parse error at line 1, column 23: syntax error while parsing value - invalid "
+                "literal; last read: '\"launchApproval\": tru}'"),
+        BadJson("RootArray", "[]", "the document: must be an object, not an array"),
+        BadJson("UnknownTopKey", R"({"launchAproval": true})",
+                "launchAproval: unknown key (known here: launchApproval, dataIniFile, "
+                "baseDirectory, evaluator, currentUser)"),
+        BadJson("IniEmpty", R"({"dataIniFile": ""})",
+                "dataIniFile: must not be empty (null: the host names none)"),
+        BadJson("EvaluatorText", R"({"evaluator": "none"})",
+                "evaluator: the only text allowed is \"other\""),
+        BadJson("ConditionText", R"({"evaluator": {"conditions": {"A.B": "yes"}}})",
+                "evaluator.conditions[\"A.B\"]: must be true, false, null or an object "
+                "{result, failure}, not a string"),
+        BadJson("UnknownTag", R"({"evaluator": {"variables": {"v": {"tag": "int33"}}}})",
+                "evaluator.variables.v.tag: unknown tag \"int33\""),
+        BadJson("MissingTag", R"({"evaluator": {"variables": {"v": {"value": 1}}}})",
+                "evaluator.variables.v.tag: is missing"),
+        // The same texts as MissingTag and IntegerTooLarge, from checks of their own.
+        BadJson("IntegerTagWithoutValue", R"({"evaluator": {"variables": {"v": {"tag": "long"}}}})",
+                "evaluator.variables.v.value: is missing"),
+        BadJson("NegativeRawTag", R"({"evaluator": {"variables": {"v": {"tag": -1}}}})",
+                "evaluator.variables.v.tag: is out of range (0 to 4294967295)"),
+        BadJson("EmptyTagWithValue",
+                R"({"evaluator": {"variables": {"v": {"tag": "empty", "value": 0}}}})",
+                "evaluator.variables.v.value: takes no value with this tag"),
+        BadJson("IntegerTooLarge", R"({"evaluator": {"variables": {"v": 18446744073709551615}}})",
+                "evaluator.variables.v: is out of range (-9223372036854775808 to "
+                "9223372036854775807)"),
+        BadJson("EmptyKeyQuoted", R"({"evaluator": {"variables": {"": null}}})",
+                "evaluator.variables[\"\"]: must be a boolean, number, string or an object "
+                "{tag, value, failure}, not null"),
+        BadJson("PreferenceNumber", R"({"currentUser": {"preferenceStore": {"U": 1}}})",
+                "currentUser.preferenceStore.U: must be a string, not an integer")),
     ParamName());
 
 struct VariableArgumentCase {
@@ -315,35 +251,23 @@ INSTANTIATE_TEST_SUITE_P(
     Definitions, AceVariableArgumentTest,
     ::testing::Values(
         VariableArgumentCase{"NameOnly", "CheckSum", "CheckSum", std::nullopt, std::nullopt},
-        VariableArgumentCase{"WithValue", "App.Version=27", "App.Version", std::nullopt, "27"},
         VariableArgumentCase{"ValueWithSeparators", "Company:co=A&B=C:D", "Company", "co",
                              "A&B=C:D"},
         VariableArgumentCase{"EmptyParameterAndValue", "x:=", "x", "", ""},
-        VariableArgumentCase{"EmptyName", ":cs", std::nullopt, std::nullopt, std::nullopt},
-        VariableArgumentCase{"Empty", "", std::nullopt, std::nullopt, std::nullopt}),
+        VariableArgumentCase{"EmptyName", ":cs", std::nullopt, std::nullopt, std::nullopt}),
     ParamName());
 
-TEST(PlacementConfiguration, ListsTheVariablesInOrderWithEscapedAttributes) {
-  const std::string xml = PlacementConfigurationXml(
-      "http://127.0.0.1:1/m?a=1&b=\"2\"",
-      {{"CheckSum", "cs", std::nullopt}, {"A<B", std::nullopt, std::string("1")}});
-  const auto at = [&xml](const char* part) { return xml.find(part); };
-  EXPECT_NE(at("url=\"http://127.0.0.1:1/m?a=1&amp;b=&quot;2&quot;\">"), std::string::npos) << xml;
-  EXPECT_NE(at("<AceVariable name=\"CheckSum\" parameterName=\"cs\"/>"), std::string::npos);
-  EXPECT_NE(at("<AceVariable name=\"A&lt;B\"/>"), std::string::npos);
-  EXPECT_LT(at("CheckSum"), at("A&lt;B"));
-}
-
-// `init` writes a folder that reads back with each value in its place; a folder that is not
-// empty is refused unless forced, and forcing keeps the files that are not the profile's.
+// `init` writes a folder that reads back with each value in its place and the URL and names
+// escaped in the placement configuration; a folder that is not empty is refused unless forced,
+// and forcing keeps the files that are not the profile's.
 TEST(Scaffold, WritesAProfileThatReadsBackAndKeepsWhatElseIsInItsFolder) {
   const TempFolder temp;
-  ScaffoldRequest request{temp.path, "http://127.0.0.1:8080/messages", {}, false};
+  ScaffoldRequest request{temp.path, "http://127.0.0.1:1/m?a=1&b=\"2\"", {}, false};
   for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
-                                 "Userpref_Region:region=north", "Some.Flag:flag"}) {
+                                 "Userpref_Region:region=north", "A<B:flag"}) {
     request.variables.push_back(*ParseAceVariableArgument(definition));
   }
-  WriteAll(temp.path / "keep.txt", "mine");
+  temp.Write("keep.txt", "mine");
   EXPECT_EQ(ScaffoldProfile(request),
             temp.path.string() + ": folder is not empty (--force rewrites the profile files)");
   EXPECT_FALSE(fs::exists(temp.path / "profile.json"));
@@ -368,10 +292,12 @@ TEST(Scaffold, WritesAProfileThatReadsBackAndKeepsWhatElseIsInItsFolder) {
   ASSERT_EQ(profile.preferences.size(), 1u);
   EXPECT_EQ(profile.preferences[0].value, "north");
 
-  const std::string ini = ReadAll(temp.path / "data.ini");
-  EXPECT_THAT(ini, ::testing::AllOf(::testing::HasSubstr("[WEBTSM]"),
-                                    ::testing::HasSubstr("WEBTSMON=1"),
-                                    ::testing::HasSubstr("CheckSum=1234")));
-  EXPECT_THAT(ReadAll(temp.path / "base" / kPlacementConfigurationPath),
-              ::testing::HasSubstr("<AceVariable name=\"Some.Flag\" parameterName=\"flag\"/>"));
+  EXPECT_THAT(ReadAll(temp.path / "data.ini"),
+              ::testing::AllOf(::testing::HasSubstr("[WEBTSM]"), ::testing::HasSubstr("WEBTSMON=1"),
+                               ::testing::HasSubstr("CheckSum=1234")));
+  const std::string xml = ReadAll(temp.path / "base" / kPlacementConfigurationPath);
+  EXPECT_THAT(xml, ::testing::HasSubstr("url=\"http://127.0.0.1:1/m?a=1&amp;b=&quot;2&quot;\">"));
+  EXPECT_THAT(xml, ::testing::HasSubstr("<AceVariable name=\"App.Version\"/>"));
+  EXPECT_THAT(xml, ::testing::HasSubstr("<AceVariable name=\"A&lt;B\" parameterName=\"flag\"/>"));
+  EXPECT_LT(xml.find("CheckSum"), xml.find("A&lt;B"));
 }

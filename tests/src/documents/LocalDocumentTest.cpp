@@ -19,14 +19,9 @@ using corvane_test::Worker;
 
 std::string RootName(IXMLDOMDocument2* document) {
   IXMLDOMElementPtr root;
-  EXPECT_EQ(document->get_documentElement(&root), S_OK);
-  if (!root) {
-    return {};
-  }
   ATL::CComBSTR name;
-  EXPECT_EQ(root->get_nodeName(&name), S_OK);
-  return std::string(
-      static_cast<const char*>(Util::TString(static_cast<const WCHAR*>(name.m_str))));
+  if (document->get_documentElement(&root) != S_OK || root->get_nodeName(&name) != S_OK) return {};
+  return static_cast<const char*>(Util::TString(static_cast<const WCHAR*>(name.m_str)));
 }
 
 class LocalDocumentTest : public ::testing::Test {

@@ -24,8 +24,6 @@
 #include "PlacementConfiguration.h"
 #include "StoreExpectations.h"
 #ifndef _WIN32
-#include <thread>
-
 #include "ProcessResources.h"
 #include "platform/linux/PlatformTestSupport.h"
 #endif
@@ -82,7 +80,6 @@ class EndToEndTest : public ModuleTest {
     ASSERT_EQ(hostsim::RunPendingMessages(), 1u);
   }
 
-  // Runs the host's messages until the log shows `lines` lines.
   bool RunUntilLogLines(std::size_t lines) {
     return hostsim::RunMessagesUntil([lines] { return hostsim::LogTexts().size() >= lines; },
                                      kExchangeLimit);
@@ -98,8 +95,8 @@ class EndToEndTest : public ModuleTest {
   }
 
   // What holds after every exchange, whatever went wrong: no exception reached the host, no
-  // temporary file is left, and the old message file and recorded checksum are as they were
-  // unless a complete new pair (file and checksum `stored`) replaced them.
+  // temporary file is left, the old message file is whole and the recorded checksum as it was
+  // unless a complete new pair (file and checksum `stored`) joined it, and nothing else.
   void ExpectIntact(const std::optional<std::string>& checksumBefore, const char* stored = nullptr,
                     const std::string& storedText = {}) const {
     EXPECT_EQ(hostsim::MessagesFailed(), 0u);
@@ -109,6 +106,9 @@ class EndToEndTest : public ModuleTest {
     }
     if (fs::is_directory(m_profile.messagesFolder)) {
       EXPECT_EQ(ReadBytes(m_profile.messagesFolder / kOldFile), kOldBytes);
+      std::set<std::string> files{kOldFile};
+      if (stored != nullptr) files.insert(std::string(stored) + "WebTSMFile.xmf");
+      EXPECT_EQ(FilesIn(m_profile.messagesFolder), files) << "a partial or second message file";
     }
     if (stored == nullptr) {
       EXPECT_EQ(m_profile.RecordedCheckSum(), checksumBefore);
@@ -132,7 +132,6 @@ HttpAnswer Trickled(std::size_t size, bool chunked, std::chrono::milliseconds pa
           .tricklePause = pause};
 }
 
-// A service answer: a WebControlMessage with this checksum attribute and content.
 std::string ServiceAnswer(const std::string& checksum, const std::string& content) {
   return "<WebControlMessage Userpref_CheckSum=\"" + checksum + "\">" + content +
          "</WebControlMessage>";
@@ -149,7 +148,6 @@ std::string Head(const char* statusLine, const std::string& headers) {
 
 std::string Length(std::size_t size) { return "Content-Length: " + std::to_string(size) + "\r\n"; }
 
-// A status with a message set as its body, or with none.
 HttpAnswer StatusAnswer(const char* statusLine, bool withBody) {
   const std::string body = withBody ? AnswerOfSize("1234", 300) : "";
   return Raw(Head(statusLine, Length(body.size())) + body);
@@ -162,9 +160,7 @@ constexpr char kGzipped[] =
     "\x2e\xcd\xb5\x55\x32\x34\x32\x36\x51\xb2\xb3\x81\xaa\x28\x06\xb2\xec\xd2\xab\x6c\xf4\x7d"
     "\xed\x80\x18\x2e\xa6\x8f\x61\x94\x1d\x00\x80\x6a\xd7\x07\x5e\x00\x00\x00";
 
-// Where the exchange goes.
 enum class Via { Server, RawPort, Refused, Unresolvable, NeverAccepts, RedirectToServer, Https };
-// What is wrong with the host profile.
 enum class Profile { Sound, FileForMessagesFolder, NoBaseDirectory, FullDisk };
 
 struct FaultRow {
@@ -190,28 +186,15 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
   WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
   m_profile.RecordCheckSum("previous");
   LoopbackSocket silent(true);  // never accepts
-  switch (row.via) {
-    case Via::Server:
-      break;
-    case Via::RawPort:
-      Configure(m_server.RawUrl("/tsm/get"));
-      break;
-    case Via::Refused:
-      Configure(kRefusedUrl);
-      break;
-    case Via::Unresolvable:
-      Configure("http://corvane-test.invalid/x");
-      break;
-    case Via::NeverAccepts:
-      Configure("http://127.0.0.1:" + std::to_string(silent.port) + "/tsm/get");
-      break;
-    case Via::RedirectToServer:
-      Configure(m_server.RawUrl("/tsm/get"));
-      break;
-    case Via::Https:  // TLS to a plain HTTP server: no answer
-      Configure("https://127.0.0.1:" + std::to_string(m_server.Port()) + "/tsm/get");
-      break;
-  }
+  // Indexed by Via; TLS to a plain HTTP server gets no answer.
+  const std::string urls[] = {m_server.Url("/tsm/get"),
+                              m_server.RawUrl("/tsm/get"),
+                              kRefusedUrl,
+                              "http://corvane-test.invalid/x",
+                              "http://127.0.0.1:" + std::to_string(silent.port) + "/tsm/get",
+                              m_server.RawUrl("/tsm/get"),
+                              "https://127.0.0.1:" + std::to_string(m_server.Port()) + "/tsm/get"};
+  Configure(urls[static_cast<int>(row.via)]);
   HttpAnswer answer = row.answer;
   answer.holdUntilReleased = row.profile == Profile::NoBaseDirectory;
   if (row.via == Via::RedirectToServer) {
@@ -219,16 +202,9 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
         Raw(Head("302 Found", "Location: " + m_server.Url("/sized/1234/300") + "\r\n" + Length(0)));
   }
   m_server.SetAnswer(answer);
-  switch (row.profile) {
-    case Profile::Sound:
-    case Profile::FullDisk:
-      break;
-    case Profile::FileForMessagesFolder:
-      fs::remove_all(m_profile.messagesFolder);
-      WriteBytes(m_profile.messagesFolder, kOldBytes);
-      break;
-    case Profile::NoBaseDirectory:
-      break;  // removed once the request is on its way
+  if (row.profile == Profile::FileForMessagesFolder) {
+    fs::remove_all(m_profile.messagesFolder);
+    WriteBytes(m_profile.messagesFolder, kOldBytes);
   }
   auto checksumBefore = m_profile.RecordedCheckSum();
 
@@ -301,77 +277,80 @@ FaultRow FailedCall(const char* name, PlatformInternetCall call, DWORD error, co
   return row;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SessionSteps, FaultMatrix,
-    ::testing::Values(FailedCall("Open", PlatformInternetCall::Open, 8,
-                                 "InternetOpen failed, error   --> 8"),
-                      FailedCall("Callback", PlatformInternetCall::SetStatusCallback, 87,
-                                 "InternetSetStatusCallback failed, error   --> 87"),
-                      FailedCall("Connect", PlatformInternetCall::Connect, 12029,
-                                 "InternetConnect failed, error --> 12029"),
-                      FailedCall("ConnectPending", PlatformInternetCall::Connect, ERROR_IO_PENDING,
-                                 "HttpOpenRequest failed, error --> 6"),
-                      FailedCall("OpenRequest", PlatformInternetCall::OpenRequest, 12005,
-                                 "HttpOpenRequest failed, error --> 12005"),
-                      FailedCall("OpenRequestPending", PlatformInternetCall::OpenRequest,
-                                 ERROR_IO_PENDING, "HttpSendRequest failed, error  --> 6"),
-                      FailedCall("Send", PlatformInternetCall::SendRequest, 12007,
-                                 "HttpSendRequest failed, error  --> 12007")),
+using Call = PlatformInternetCall;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(SessionSteps, FaultMatrix, ::testing::Values(
+    FailedCall("Open", Call::Open, 8, "InternetOpen failed, error   --> 8"),
+    FailedCall("Callback", Call::SetStatusCallback, 87,
+               "InternetSetStatusCallback failed, error   --> 87"),
+    FailedCall("Connect", Call::Connect, 12029, "InternetConnect failed, error --> 12029"),
+    FailedCall("ConnectPending", Call::Connect, ERROR_IO_PENDING,
+               "HttpOpenRequest failed, error --> 6"),
+    FailedCall("OpenRequest", Call::OpenRequest, 12005, "HttpOpenRequest failed, error --> 12005"),
+    FailedCall("OpenRequestPending", Call::OpenRequest, ERROR_IO_PENDING,
+               "HttpSendRequest failed, error  --> 6"),
+    FailedCall("Send", Call::SendRequest, 12007, "HttpSendRequest failed, error  --> 12007")),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+// clang-format on
 #endif
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, FaultMatrix,
-    ::testing::Values(
-        FaultRow{"Refused", Via::Refused, {}}, FaultRow{"Unresolvable", Via::Unresolvable, {}},
-        FaultRow{"NeverAccepted", Via::NeverAccepts, {}, nullptr, 0, Profile::Sound, true},
-        FaultRow{"StallEndedByBackground", Via::Server, Trickled(8 * kChunk, true, 300ms), nullptr,
-                 0, Profile::Sound, true},
-        FaultRow{"Https", Via::Https, Plain(300)},
-        FaultRow{"SlowTrickle", Via::Server, Trickled(6 * kChunk, false), kSavedLine, 6 * kChunk},
-        FaultRow{"SlowTrickleChunked", Via::Server, Trickled(6 * kChunk, true), kSavedLine,
-                 6 * kChunk},
-        FaultRow{"Empty", Via::Server, Plain(0)},
-        FaultRow{"OneByte", Via::Server, Plain(1), kParseLine},
-        FaultRow{"ZeroBytes", Via::Server, WithZeros(), kSavedLine, 300},
-        FaultRow{"OneRead", Via::Server, Plain(kChunk), kSavedLine, kChunk},
-        FaultRow{"TwoReads", Via::Server, Plain(kChunk + 1), kSavedLine, kChunk + 1},
-        FaultRow{"TwentyFourReads", Via::Server, Plain(24 * kChunk), kSavedLine, 24 * kChunk},
-        FaultRow{"TwentyFiveReads", Via::Server, Plain(25 * kChunk), kHugeLine},
-        // Short reads over many passes: the limit counts the reads of every pass.
-        FaultRow{"TwentyFiveReadsTrickled", Via::Server, Trickled(25 * kChunk, false), kHugeLine},
-        FaultRow{"Status500", Via::Server, Plain(3 * kChunk, 500), kSavedLine, 3 * kChunk},
-        FaultRow{"Status500Empty", Via::Server, Plain(0, 500)},
-        FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, 300},
-        FaultRow{"Status404Empty", Via::RawPort, StatusAnswer("404 Not Found", false)},
-        FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true),
-                 kWine ? kSavedLine : nullptr, kWine ? 300u : 0u},
-        FaultRow{"Status204Empty", Via::RawPort, StatusAnswer("204 No Content", false)},
-        FaultRow{"Status304", Via::RawPort, StatusAnswer("304 Not Modified", true),
-                 kWine ? kSavedLine : nullptr, kWine ? 300u : 0u},
-        FaultRow{"Status304Empty", Via::RawPort, StatusAnswer("304 Not Modified", false)},
-        FaultRow{"ResetBeforeStatusLine", Via::RawPort, Raw("", true)},
-        FaultRow{"ResetAfterHeaders", Via::RawPort, Raw(Head("200 OK", Length(kBody.size())), true),
-                 kReadFailedLine},
-        FaultRow{
-            "ResetMidBody", Via::RawPort,
-            Raw(Head("200 OK", Length(kBody.size())) + kBody.substr(0, kBody.size() / 2), true),
-            kReadFailedLine},
-        FaultRow{"MalformedChunks", Via::RawPort,
-                 Raw(Head("200 OK", "Transfer-Encoding: chunked\r\n") + "zz\r\n" + kBody)},
-        FaultRow{"UnaskedGzip", Via::RawPort,
-                 Raw(Head("200 OK", "Content-Encoding: gzip\r\n" + Length(sizeof kGzipped - 1)) +
-                     std::string(kGzipped, sizeof kGzipped - 1)),
-                 kParseLine},
-        FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, 300},
-        FaultRow{
-            "RedirectToARefusedPort", Via::RawPort,
-            Raw(Head("302 Found", "Location: " + std::string(kRefusedUrl) + "\r\n" + Length(0)))},
-        FaultRow{"FileForMessagesFolder", Via::Server, Plain(500), nullptr, 0,
-                 Profile::FileForMessagesFolder},
-        FaultRow{"NoBaseDirectory", Via::Server, Plain(500), nullptr, 0, Profile::NoBaseDirectory},
-        FaultRow{"FullDisk", Via::Server, Plain(3 * kChunk), nullptr, 0, Profile::FullDisk}),
+const std::string kRedirectToARefusedPort =
+    Head("302 Found", "Location: " + std::string(kRefusedUrl) + "\r\n" + Length(0));
+const std::string kUnaskedGzip =
+    Head("200 OK", "Content-Encoding: gzip\r\n" + Length(sizeof kGzipped - 1)) +
+    std::string(kGzipped, sizeof kGzipped - 1);
+const std::string kBodyHead = Head("200 OK", Length(kBody.size()));
+// What a 204 or 304 with a body leaves.
+const char* const kSavedUnderWine = kWine ? kSavedLine : nullptr;
+constexpr std::size_t kStoredUnderWine = kWine ? 300 : 0;
+
+// A row: name, where the exchange goes, the answer, the start of the line after the sending
+// line (none: nullptr), the size of the answer stored in place of the old pair (none: 0), a
+// fault of the host profile, and whether the host's going to the background ends the exchange.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::Values(
+    FaultRow{"Refused", Via::Refused, {}},
+    FaultRow{"Unresolvable", Via::Unresolvable, {}},
+    FaultRow{"NeverAccepted", Via::NeverAccepts, {}, nullptr, 0, Profile::Sound, true},
+    FaultRow{"StallEndedByBackground", Via::Server, Trickled(8 * kChunk, true, 300ms), nullptr, 0,
+             Profile::Sound, true},
+    FaultRow{"Https", Via::Https, Plain(300)},
+    FaultRow{"SlowTrickle", Via::Server, Trickled(6 * kChunk, false), kSavedLine, 6 * kChunk},
+    FaultRow{"SlowTrickleChunked", Via::Server, Trickled(6 * kChunk, true), kSavedLine, 6 * kChunk},
+    FaultRow{"Empty", Via::Server, Plain(0)},
+    FaultRow{"OneByte", Via::Server, Plain(1), kParseLine},
+    FaultRow{"ZeroBytes", Via::Server, WithZeros(), kSavedLine, 300},
+    FaultRow{"OneRead", Via::Server, Plain(kChunk), kSavedLine, kChunk},
+    FaultRow{"TwoReads", Via::Server, Plain(kChunk + 1), kSavedLine, kChunk + 1},
+    FaultRow{"TwentyFourReads", Via::Server, Plain(24 * kChunk), kSavedLine, 24 * kChunk},
+    FaultRow{"TwentyFiveReads", Via::Server, Plain(25 * kChunk), kHugeLine},
+    // Short reads over many passes: the limit counts the reads of every pass.
+    FaultRow{"TwentyFiveReadsTrickled", Via::Server, Trickled(25 * kChunk, false), kHugeLine},
+    FaultRow{"Status500", Via::Server, Plain(3 * kChunk, 500), kSavedLine, 3 * kChunk},
+    FaultRow{"Status500Empty", Via::Server, Plain(0, 500)},
+    FaultRow{"Status404", Via::RawPort, StatusAnswer("404 Not Found", true), kSavedLine, 300},
+    FaultRow{"Status404Empty", Via::RawPort, StatusAnswer("404 Not Found", false)},
+    FaultRow{"Status204", Via::RawPort, StatusAnswer("204 No Content", true), kSavedUnderWine,
+             kStoredUnderWine},
+    FaultRow{"Status204Empty", Via::RawPort, StatusAnswer("204 No Content", false)},
+    FaultRow{"Status304", Via::RawPort, StatusAnswer("304 Not Modified", true), kSavedUnderWine,
+             kStoredUnderWine},
+    FaultRow{"Status304Empty", Via::RawPort, StatusAnswer("304 Not Modified", false)},
+    FaultRow{"ResetBeforeStatusLine", Via::RawPort, Raw("", true)},
+    FaultRow{"ResetAfterHeaders", Via::RawPort, Raw(kBodyHead, true), kReadFailedLine},
+    FaultRow{"ResetMidBody", Via::RawPort, Raw(kBodyHead + kBody.substr(0, kBody.size() / 2), true),
+             kReadFailedLine},
+    FaultRow{"MalformedChunks", Via::RawPort,
+             Raw(Head("200 OK", "Transfer-Encoding: chunked\r\n") + "zz\r\n" + kBody)},
+    FaultRow{"UnaskedGzip", Via::RawPort, Raw(kUnaskedGzip), kParseLine},
+    FaultRow{"RedirectToTheSameHost", Via::RedirectToServer, {}, kSavedLine, 300},
+    FaultRow{"RedirectToARefusedPort", Via::RawPort, Raw(kRedirectToARefusedPort)},
+    FaultRow{"FileForMessagesFolder", Via::Server, Plain(500), nullptr, 0,
+             Profile::FileForMessagesFolder},
+    FaultRow{"NoBaseDirectory", Via::Server, Plain(500), nullptr, 0, Profile::NoBaseDirectory},
+    FaultRow{"FullDisk", Via::Server, Plain(3 * kChunk), nullptr, 0, Profile::FullDisk}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+// clang-format on
 
 TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextGetSendsBack) {
   m_profile.WritePlacementConfiguration(PlacementConfiguration(
@@ -458,8 +437,6 @@ TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
   std::vector<std::string> expected(sendings, kSendingLine);
   expected.emplace_back(kSavedLine);
   EXPECT_EQ(hostsim::LogTexts(), expected);
-  EXPECT_EQ(FilesIn(m_profile.messagesFolder),
-            (std::set<std::string>{kOldFile, "1234WebTSMFile.xmf"}));
   ExpectIntact(std::nullopt, "1234", MessageText(answer.body));
 }
 

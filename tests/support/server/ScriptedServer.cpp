@@ -1,10 +1,6 @@
 #include "ScriptedServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -60,8 +56,16 @@ std::string RequestLine(int connection) {
   return head.substr(0, head.find("\r\n"));
 }
 
-}  // namespace
-
+// Routes that answer the same whatever is scripted, for the WinINet tests:
+//   /bytes/<n>              n bytes of BodyPattern with a Content-Length
+//   /chunked/<n>            the same, chunked, in pieces of 1000 bytes
+//   /trickle/<pieces>/<ms>  chunked, 10-byte pieces of the pattern, one every <ms> ms
+//   /status/<code>          that status, body "status <code>"
+//   /echo...                the request line and headers as received (one per line)
+//   /hang                   headers and 7 bytes of body, then nothing until the client
+//                           leaves (at most 5 s)
+//   /stall                  no answer for 1 s
+//   /sized/<checksum>/<n>   a message set of n bytes (AnswerOfSize)
 void AddFixedRoutes(httplib::Server& server) {
   server.Get(R"(/bytes/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
     response.set_content(BodyPattern(Number(request, 1)), "application/octet-stream");
@@ -105,6 +109,8 @@ void AddFixedRoutes(httplib::Server& server) {
     response.set_content(AnswerOfSize(request.matches[1].str(), Number(request, 2)), "text/xml");
   });
 }
+
+}  // namespace
 
 ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>()) {
   AddFixedRoutes(*m_server);
@@ -168,18 +174,7 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
     }
   });
   m_listener = std::make_unique<LoopbackListener>(*m_server);
-
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  m_rawSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (m_rawSocket >= 0 && bind(m_rawSocket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      listen(m_rawSocket, 16) == 0 &&
-      getsockname(m_rawSocket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    m_rawPort = ntohs(address.sin_port);
-    m_rawThread = std::thread([this] { ServeRaw(); });
-  }
+  if (m_raw.port != 0) m_rawThread = std::thread([this] { ServeRaw(); });
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -189,7 +184,6 @@ ScriptedServer::~ScriptedServer() {
     m_changed.notify_all();
   }
   if (m_rawThread.joinable()) m_rawThread.join();
-  if (m_rawSocket >= 0) close(m_rawSocket);
   m_listener.reset();
 }
 
@@ -199,9 +193,9 @@ void ScriptedServer::ServeRaw() {
       std::lock_guard lock(m_mutex);
       if (m_stopping) return;
     }
-    pollfd waiting{m_rawSocket, POLLIN, 0};
+    pollfd waiting{m_raw.Native(), POLLIN, 0};
     if (poll(&waiting, 1, 50) <= 0) continue;
-    const int connection = accept4(m_rawSocket, nullptr, nullptr, SOCK_CLOEXEC);
+    const int connection = accept4(m_raw.Native(), nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) continue;
     const std::string line = RequestLine(connection);
     HttpAnswer answer;

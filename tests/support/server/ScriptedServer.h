@@ -1,7 +1,8 @@
 // An HTTP server on 127.0.0.1 (ephemeral port) that answers every GET with the answer the
 // test scripted, and records each request; raw answers (faults) come from a port of their
 // own. Runs on the build machine: in the test process on Linux, in a server program of its
-// own beside the Windows tests under Wine. Fixed routes (AddFixedRoutes) come first.
+// own beside the Windows tests under Wine. Fixed routes (listed in ScriptedServer.cpp) come
+// first.
 #pragma once
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackSocket.h"
 #include "ScriptedExchange.h"
 
 namespace httplib {
@@ -23,18 +25,6 @@ namespace corvane_test {
 
 class LoopbackListener;
 
-// Routes that answer the same whatever is scripted, for the WinINet tests:
-//   /bytes/<n>              n bytes of BodyPattern with a Content-Length
-//   /chunked/<n>            the same, chunked, in pieces of 1000 bytes
-//   /trickle/<pieces>/<ms>  chunked, 10-byte pieces of the pattern, one every <ms> ms
-//   /status/<code>          that status, body "status <code>"
-//   /echo...                the request line and headers as received (one per line)
-//   /hang                   headers and 7 bytes of body, then nothing until the client
-//                           leaves (at most 5 s)
-//   /stall                  no answer for 1 s
-//   /sized/<checksum>/<n>   a message set of n bytes (AnswerOfSize)
-void AddFixedRoutes(httplib::Server& server);
-
 class ScriptedServer {
  public:
   ScriptedServer();  // Port() is 0 when no port could be bound
@@ -43,7 +33,7 @@ class ScriptedServer {
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   int Port() const;
-  int RawPort() const { return m_rawPort; }  // 0 when no port could be bound
+  int RawPort() const { return m_raw.port; }  // 0 when no port could be bound
 
   void SetAnswer(HttpAnswer answer);
   void Release();
@@ -63,13 +53,12 @@ class ScriptedServer {
   // Whether the answers of `generation` are to stop (reset since, or the server stopping).
   // Called with the mutex held.
   bool Abandoned(Generation generation) const;
-  // Serves raw answers on m_rawSocket until the server stops.
+  // Serves raw answers on m_raw until the server stops.
   void ServeRaw();
 
   std::unique_ptr<httplib::Server> m_server;
   std::unique_ptr<LoopbackListener> m_listener;
-  int m_rawSocket = -1;
-  int m_rawPort = 0;
+  LoopbackSocket m_raw{true};
   std::thread m_rawThread;
 
   mutable std::mutex m_mutex;
