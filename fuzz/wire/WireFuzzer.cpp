@@ -4,8 +4,6 @@
 // reader, at most 25 reads taken per answer (and one more that finds it too long), a stored
 // answer consistent with the recorded checksum, no exception out of a message, and every
 // WinINet handle closed once the module lets go of the exchange.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +20,7 @@
 #include "CorvaneConfiguration.h"
 #include "FuzzProfile.h"
 #include "FuzzSupport.h"
+#include "LoopbackSocket.h"
 #include "platform/linux/PlatformTestSupport.h"
 
 namespace {
@@ -29,14 +28,13 @@ namespace {
 using corvane_fuzz::Fail;
 using corvane_fuzz::Require;
 
-constexpr int kAcceptLimitMs = 10000;
+constexpr std::chrono::milliseconds kAcceptLimit{10000};
 constexpr std::size_t kMaxBuffered = 64 * 1024;
 constexpr const char* kHugeLine = "TBD: huge response";
 
-// Whether the descriptor becomes readable within `waitMs`; libFuzzer's timer signal does not
+// Whether the descriptor becomes readable before `deadline`; libFuzzer's timer signal does not
 // cut the wait short.
-bool WaitReadable(int fd, std::chrono::milliseconds wait) {
-  const auto deadline = std::chrono::steady_clock::now() + wait;
+bool WaitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
   while (true) {
     pollfd ready{fd, POLLIN, 0};
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -46,69 +44,30 @@ bool WaitReadable(int fd, std::chrono::milliseconds wait) {
   }
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : m_fd(fd) {}
-  ~FileDescriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
-// A listening socket on an ephemeral port of 127.0.0.1, for the process's life.
-class Listener {
- public:
-  Listener() : m_socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    Require(m_socket.get() >= 0 &&
-                ::bind(m_socket.get(), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-                ::listen(m_socket.get(), 8) == 0 &&
-                ::getsockname(m_socket.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0,
-            "cannot listen on 127.0.0.1");
-    m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/tsm/get?cs=0";
-  }
-
-  const std::string& Url() const { return m_url; }
-
-  // The next connection within `waitMs`, or -1 (with the reason in errno).
-  int Accept(int waitMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    while (WaitReadable(m_socket.get(), std::chrono::duration_cast<std::chrono::milliseconds>(
-                                            deadline - std::chrono::steady_clock::now()))) {
-      const int connection = ::accept4(m_socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
-      // A connection its client gave up before it was taken is passed over.
-      if (connection >= 0 || (errno != ECONNABORTED && errno != EAGAIN && errno != EINTR)) {
-        return connection;
-      }
+// The next connection to `listener` within `wait`, or -1 (with the reason in errno).
+int Accept(int listener, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (WaitReadable(listener, deadline)) {
+    const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    // A connection its client gave up before it was taken is passed over.
+    if (connection >= 0 || (errno != ECONNABORTED && errno != EAGAIN && errno != EINTR)) {
+      return connection;
     }
-    return -1;
   }
+  return -1;
+}
 
-  // Closes the connections waiting to be taken.
-  void Drain() const {
-    for (int extra = Accept(0); extra >= 0; extra = Accept(0)) ::close(extra);
-  }
-
- private:
-  FileDescriptor m_socket;
-  std::string m_url;
-};
+// Closes the connections waiting to be taken.
+void Drain(int listener) {
+  for (int extra = Accept(listener, {}); extra >= 0; extra = Accept(listener, {})) ::close(extra);
+}
 
 // Takes the request head (or what comes within a moment), writes the reply and closes.
 void Answer(int connection, const std::uint8_t* reply, std::size_t size) {
-  const FileDescriptor socket(connection);
   std::string head;
   char chunk[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
-         WaitReadable(connection, std::chrono::seconds(2))) {
+         WaitReadable(connection, std::chrono::steady_clock::now() + std::chrono::seconds(2))) {
     const ssize_t got = ::recv(connection, chunk, sizeof chunk, 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
@@ -121,14 +80,15 @@ void Answer(int connection, const std::uint8_t* reply, std::size_t size) {
     sent += static_cast<std::size_t>(wrote);
   }
   ::shutdown(connection, SHUT_RDWR);
+  ::close(connection);
 }
 
 // Runs the host's messages until the exchange raises nothing more by itself. A connection
 // that a redirection opens to the responder is closed unanswered.
-void RunUntilSettled(const Listener& listener) {
+void RunUntilSettled(int listener) {
   const CorvaneConfiguration& worker = *CorvaneConfiguration::GetInstance();
   while (true) {
-    listener.Drain();
+    Drain(listener);
     if (hostsim::PendingMessageCount() > 0) {
       hostsim::RunPendingMessages();
       continue;
@@ -156,16 +116,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const Listener listener;
+  static const corvane_test::LoopbackSocket listener(true);
+  static const std::string url =
+      "http://127.0.0.1:" + std::to_string(listener.port) + "/tsm/get?cs=0";
   static const corvane_fuzz::FuzzProfile profile("wire");
   profile.Reset("previous");
   CorvaneConfiguration& worker = *CorvaneConfiguration::GetInstance();
   const std::size_t readsBefore = PlatformInternetReadCalls();
   const std::uint64_t failedBefore = hostsim::MessagesFailed();
 
-  listener.Drain();  // whatever a redirection of an earlier reply left behind
-  worker.SendRequestAndGetResponse(listener.Url().c_str());
-  const int connection = listener.Accept(kAcceptLimitMs);
+  Drain(listener.Native());  // whatever a redirection of an earlier reply left behind
+  worker.SendRequestAndGetResponse(url.c_str());
+  const int connection = Accept(listener.Native(), kAcceptLimit);
   if (connection < 0) {
     std::string log;
     for (const auto& line : hostsim::LogTexts()) log += "\n  " + line;
@@ -173,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          "); the module logged:" + log);
   }
   Answer(connection, data, size);
-  RunUntilSettled(listener);
+  RunUntilSettled(listener.Native());
 
   const auto log = hostsim::LogTexts();
   const bool huge = std::ranges::find(log, kHugeLine) != log.end();
