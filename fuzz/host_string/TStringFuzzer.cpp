@@ -103,23 +103,24 @@ void Apply(FuzzedDataProvider& input, std::array<Slot, kSlots>& slots) {
     string.Empty();
     target.model.clear();
   }
-  switch (input.ConsumeIntegralInRange(0, 11)) {
-    case 0: {
+  const int operation = input.ConsumeIntegralInRange(0, 11);
+  switch (operation) {
+    case 0:
+    case 2:
+    case 8:
+    case 10: {  // a text assigned, appended, formatted or constructed from
       const std::string text = Text(input);
-      string = text.c_str();
-      target.model = text;
+      if (operation == 0) string = text.c_str();
+      if (operation == 2) string += text.c_str();
+      if (operation == 8) string.Format("%s", text.c_str());
+      if (operation == 10) target.string.emplace(text.c_str());
+      target.model = operation == 2 ? target.model + text : text;
       break;
     }
     case 1:
       string = *source.string;
       target.model = source.model;
       break;
-    case 2: {
-      const std::string text = Text(input);
-      string += text.c_str();
-      target.model += text;
-      break;
-    }
     case 3: {
       const std::string added = source.model;  // the source may be the target
       string += *source.string;
@@ -159,23 +160,11 @@ void Apply(FuzzedDataProvider& input, std::array<Slot, kSlots>& slots) {
       target.model = written;
       break;
     }
-    case 8: {
-      const std::string text = Text(input);
-      string.Format("%s", text.c_str());
-      target.model = text;
-      break;
-    }
     case 9: {
       std::string utf8;
       const std::u16string wide = Wide(input, utf8);
       target.string.emplace(wide.c_str());
       target.model = utf8;
-      break;
-    }
-    case 10: {
-      const std::string text = Text(input);
-      target.string.emplace(text.c_str());
-      target.model = text;
       break;
     }
     default:
