@@ -5,6 +5,9 @@
 // (any tag, a failure, a raised exception). The URL then begins with the service URL and "?",
 // holds one pair per named variable, and every other byte of its query is unreserved or
 // percent-encoded; an ASCII parameter name keeps its unreserved bytes and encodes the others.
+// Where the harness knows the text a variable gives (the checksum for its name in any case, a
+// preference for a name beginning "Userpref", "invalid variable" for a failed evaluation, a
+// string value) and that text and the name are printable ASCII, the value is exactly encoded.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +33,15 @@ struct Variable {
   std::optional<std::string> name;
   std::optional<std::string> parameterName;
   bool raises = false;  // its evaluation raises the host's exception
+};
+
+constexpr const char* kInvalidVariable = "invalid variable";
+
+// What the host answers for a name: an evaluated name's text where the harness knows it
+// (nullopt: a tag whose text the variant tests pin), and the preferences set.
+struct HostValues {
+  std::map<std::string, std::optional<std::string>> evaluated;
+  std::map<std::string, std::string> preferences;
 };
 
 bool IsUnreserved(char c) {
@@ -72,11 +85,15 @@ std::string PrintableText(FuzzedDataProvider& input, std::size_t most) {
   return text;
 }
 
+// Text as a C string carries it: up to its first NUL.
+std::string UpToNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+
 // What the evaluator answers for a name: any tag, any value, or a failure.
 // True when the evaluation is to raise the host's exception.
-bool SetEvaluatorValue(FuzzedDataProvider& input, const std::string& name) {
+bool SetEvaluatorValue(FuzzedDataProvider& input, const std::string& name, HostValues& values) {
   Util::Variant value;
   std::optional<hostsim::Failure> failure;
+  std::optional<std::string> text;
   switch (input.ConsumeIntegralInRange(0, 8)) {
     case 0:
       value.SetInteger(input.PickValueInArray({0x0101u, 0x0103u, 0x0104u, 0x0204u, 0x0205u}),
@@ -89,10 +106,12 @@ bool SetEvaluatorValue(FuzzedDataProvider& input, const std::string& name) {
       value.SetBool(input.ConsumeBool());
       break;
     case 3:
-      value.SetString(input.ConsumeRandomLengthString(60).c_str());
+      text = UpToNul(input.ConsumeRandomLengthString(60));
+      value.SetString(text->c_str());
       break;
     case 4:
       value.SetString(nullptr);
+      text = "";
       break;
     case 5: {
       std::u16string wide;
@@ -111,10 +130,13 @@ bool SetEvaluatorValue(FuzzedDataProvider& input, const std::string& name) {
     case 7:
       failure = hostsim::Failure{input.ConsumeIntegral<long>(), PrintableText(input, 30),
                                  input.ConsumeBool()};
+      text = kInvalidVariable;
       break;
-    default:
-      return false;  // never set: the evaluator fails
+    default:  // never set here: the evaluator fails unless an earlier variable set it
+      values.evaluated.try_emplace(name, kInvalidVariable);
+      return false;
   }
+  values.evaluated[name] = text;
   hostsim::SetVariable(name, value, failure);
   return failure && failure->throwException;
 }
@@ -124,21 +146,25 @@ std::optional<std::string> AttributeText(FuzzedDataProvider& input) {
   return input.ConsumeRandomLengthString(40);
 }
 
-std::vector<Variable> MakeVariables(FuzzedDataProvider& input) {
+std::vector<Variable> MakeVariables(FuzzedDataProvider& input, HostValues& values) {
   std::vector<Variable> variables(input.ConsumeIntegralInRange<std::size_t>(0, 8));
   for (Variable& variable : variables) {
     switch (input.ConsumeIntegralInRange(0, 3)) {
-      case 0:
-        variable.name = input.PickValueInArray({"CheckSum", "checksum", "CHECKSUM", "CheckSumX"});
+      case 0:  // names at the edges between the sources
+        variable.name = input.PickValueInArray(
+            {"CheckSum", "checksum", "CHECKSUM", "CheckSumX", "userprefCountry", "Userpre"});
         break;
       case 1:
         variable.name = "Userpref" + input.ConsumeRandomLengthString(20);
-        if (input.ConsumeBool())
-          hostsim::SetPreference(*variable.name, input.ConsumeRandomLengthString(40));
+        if (input.ConsumeBool()) {
+          const std::string preference = input.ConsumeRandomLengthString(40);
+          hostsim::SetPreference(*variable.name, preference);
+          values.preferences[*variable.name] = UpToNul(preference);
+        }
         break;
       default:
         variable.name = AttributeText(input);
-        if (variable.name) variable.raises = SetEvaluatorValue(input, *variable.name);
+        if (variable.name) variable.raises = SetEvaluatorValue(input, *variable.name, values);
     }
     variable.parameterName = AttributeText(input);
   }
@@ -158,7 +184,22 @@ std::string Document(const std::string& url, const std::vector<Variable>& variab
   return text + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
 }
 
-void CheckQuery(const std::string& query, const std::vector<Variable>& variables) {
+// The text a name gives, where the harness knows it.
+std::optional<std::string> ExpectedValue(const std::string& name, const std::string& checksum,
+                                         const HostValues& values) {
+  std::string lower = name;
+  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (lower == "checksum") return checksum;
+  if (name.starts_with("Userpref")) {
+    const auto preference = values.preferences.find(name);
+    return preference == values.preferences.end() ? "" : preference->second;
+  }
+  const auto evaluated = values.evaluated.find(name);
+  return evaluated == values.evaluated.end() ? kInvalidVariable : evaluated->second;
+}
+
+void CheckQuery(const std::string& query, const std::vector<Variable>& variables,
+                const std::string& checksum, const HostValues& values) {
   const auto upperHex = [&query](std::size_t at) {
     return at < query.size() && std::isxdigit(static_cast<unsigned char>(query[at])) != 0 &&
            std::islower(static_cast<unsigned char>(query[at])) == 0;
@@ -192,6 +233,13 @@ void CheckQuery(const std::string& query, const std::vector<Variable>& variables
     }
     at = query.find('&', equals);
     if (at == std::string::npos) at = query.size();
+    const auto expected = IsPrintableAscii(*variable.name)
+                              ? ExpectedValue(*variable.name, checksum, values)
+                              : std::nullopt;
+    if (expected && IsPrintableAscii(*expected)) {
+      Require(query.substr(equals + 1, at - equals - 1) == PercentEncoded(*expected),
+              "value of pair " + std::to_string(position) + " in " + query);
+    }
   }
   Require(at == query.size(), "more pairs than named variables: " + query);
 }
@@ -202,14 +250,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const corvane_fuzz::FuzzProfile profile("request");
   FuzzedDataProvider input(data, size);
   const bool wholeDocument = input.ConsumeBool();
-  // The handshake without a configuration empties the URL and reads the recorded checksum;
-  // nothing is sent.
+  // The handshake without a configuration reads the recorded checksum and empties the URL of
+  // the input before, which a build then keeps, logging nothing; nothing is sent.
   profile.Reset(PrintableText(input, 120));
   hostsim::SetEvaluatorKind(hostsim::EvaluatorKind::Evaluator);
   std::error_code ignored;
   corvane_fuzz::fs::remove(profile.placementFolder / "TSMCnfg.XML", ignored);
   CorvaneConfiguration& worker = *CorvaneConfiguration::GetInstance();
   worker.TSMFirstHandShake();
+  const std::size_t logged = hostsim::LogTexts().size();
+  Require(std::string(static_cast<const char*>(worker.BuildRequestURL())).empty() &&
+              hostsim::LogTexts().size() == logged,
+          "a URL or a log line without a configuration");
 
   if (wholeDocument) {
     corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML",
@@ -221,7 +273,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::string url = PrintableText(input, 60);
-  const std::vector<Variable> variables = MakeVariables(input);
+  HostValues values;
+  const std::vector<Variable> variables = MakeVariables(input, values);
   corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
   std::string built;
   try {
@@ -243,6 +296,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string prefix = url + "?";
   Require(built.compare(0, prefix.size(), prefix) == 0,
           "URL '" + built + "' does not begin with " + prefix);
-  CheckQuery(built.substr(prefix.size()), variables);
+  // The handshake reads at most 100 characters of the recorded checksum.
+  CheckQuery(built.substr(prefix.size()), variables, profile.RecordedCheckSum().substr(0, 100),
+             values);
   return 0;
 }
