@@ -36,7 +36,7 @@ int ComInitCount() {
 #endif
 }
 
-enum class Setup { None, NoIniPath, UnwritableIni, NoMessagesFolder, TargetIsAFolder };
+enum class Setup { None, NoIniPath, UnwritableIni, TargetIsAFolder };
 
 struct AnswerCase {
   const char* name;
@@ -55,8 +55,6 @@ const std::string kLongRefusal = "Refused the response checksum (a/b?" + std::st
                                  "...): not usable in a file name";
 
 const AnswerCase kAnswers[] = {
-    {"MessagesAndCheckSum", Answer("1234", "<Messages><M>hi</M></Messages>"), kStored, "1234",
-     kSaved},
     {"NoOperationBesideMessages", Answer("1234", "<NoOperation/><Messages/>"), kStored, "1234",
      kSaved},
     {"EmptyCheckSumNamesTheFileBySuffix", Answer(""), {"WebTSMFile.xmf"}, "", kSaved},
@@ -83,7 +81,6 @@ const AnswerCase kAnswers[] = {
     // The file is stored before the checksum is recorded, and only then is success logged.
     {"NoIniPathWritesTheFileOnly", Answer("1234"), kStored, "previous", nullptr, Setup::NoIniPath},
     {"UnwritableIni", Answer("1234"), kStored, "previous", nullptr, Setup::UnwritableIni},
-    {"NoMessagesFolder", Answer("1234"), kNone, "previous", nullptr, Setup::NoMessagesFolder},
     {"TargetThatIsAFolderIsLeft", Answer("1234"), kStored, "previous", nullptr,
      Setup::TargetIsAFolder},
 };
@@ -107,9 +104,6 @@ TEST_P(AnswerTest, StoresOnlyAMessageSetWithAUsableCheckSum) {
       break;
     case Setup::UnwritableIni:
       hostsim::SetDataIniFileName((profile.base / "no-such-folder" / "kxdata.ini").string());
-      break;
-    case Setup::NoMessagesFolder:
-      corvane_test::fs::remove_all(profile.messagesFolder);
       break;
     case Setup::TargetIsAFolder:
       corvane_test::fs::create_directories(target / "inner");
@@ -166,21 +160,6 @@ TEST(MessageFileTest, HoldsTheFirstSetAfterTheDeclarationWithCrLfAndNoFinalBreak
   EXPECT_EQ(
       std::tie(records[0].text, records[0].level, records[0].eventType, records[0].function),
       std::make_tuple(std::string(kSaved), 0, 6, std::string("CorvaneConfiguration::SaveXMF")));
-}
-
-TEST(AnswerFactoryTest, FailedDocumentCreationRaisesPointerErrorAndStoresNothing) {
-  HostProfile profile;
-  hostsim::SetDomFactoryResult(REGDB_E_CLASSNOTREG);
-  const int comBefore = ComInitCount();
-  try {
-    Worker().ProcessResponse(Answer("1").c_str());
-    FAIL() << "no exception";
-  } catch (const _com_error& error) {
-    EXPECT_EQ(error.Error(), E_POINTER);
-  }
-  EXPECT_TRUE(FilesIn(profile.messagesFolder).empty());
-  EXPECT_EQ(profile.RecordedCheckSum(), std::nullopt);
-  EXPECT_EQ(ComInitCount(), comBefore);
 }
 
 }  // namespace
