@@ -76,7 +76,7 @@ TEST_P(HandshakeTest, DecidesWhetherTheRequestIsSent) {
 const hostsim::Failure kRaises{-2147467259L, "no network", true};
 const hostsim::Failure kFails{5, "browser unknown", false};
 
-// One row a case.
+// One row a case; the fault matrix's activations are the active connection's.
 // clang-format off
 const HandshakeCase kHandshakes[] = {
     {"NoEvaluator", EvaluatorKind::None, true, {}, true, true, {kNoEvaluator}, {}, false, false},
@@ -91,8 +91,6 @@ const HandshakeCase kHandshakes[] = {
     {"ConnectionCheckFailsAndTheRequestGoesAhead", EvaluatorKind::Evaluator, std::nullopt, kFails,
      true, true,
      {{"Error in active connection (browser unknown) ", Severity::Error, kDriverSite}, kSending},
-     {kCondition, kVersionVariable}, true, true},
-    {"ConnectionActive", EvaluatorKind::Evaluator, true, {}, true, true, {kSending},
      {kCondition, kVersionVariable}, true, true},
     {"NoIniFileByTheHandshake", EvaluatorKind::Evaluator, true, {}, false, true, {kSending},
      {kCondition, kVersionVariable}, false, true},
