@@ -86,17 +86,6 @@ TEST(CodePages, WideCharToMultiByteGivesWindowsResults) {
   }
 }
 
-TEST(CodePages, NegativeLengthsMeanNulTerminatedAndCountTheNul) {
-  OLECHAR wide[4] = {1, 1, 1, 1};
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, nullptr, 0), 4);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -2, wide, 4), 4);
-  EXPECT_EQ(wide[3], 0);
-  char narrow[4] = {1, 1, 1, 1};
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("abc"), -1, narrow, 4, nullptr, nullptr), 4);
-  EXPECT_EQ(narrow[3], '\0');
-  EXPECT_EQ(WideCharToMultiByte(1252, 0, OLESTR("abc"), -5, nullptr, 0, nullptr, nullptr), 4);
-}
-
 // The last error left by a call that must fail (a marker if it succeeded), cleared for the next.
 DWORD ErrorOf(int result) {
   const DWORD error = result == 0 ? GetLastError() : 0xFFFFFFFFu;

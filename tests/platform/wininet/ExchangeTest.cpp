@@ -1,6 +1,8 @@
-// Whole exchanges against the scripted server's fixed routes: bodies of every size class,
-// chunked, trickled and huge bodies, an error status's body, what goes on the wire, and
-// transfers that fail.
+// Exchanges against the scripted server's fixed routes: a huge body read late, what goes on
+// the wire, closing while a callback runs, and handles that were never valid. Bodies of the
+// sizes, encodings and statuses the module meets, failed connections and closing in the
+// middle of a transfer are checked through the module over both WinINets (tests/src/http).
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -11,19 +13,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct BodyCase {
-  std::string object;
-  std::string body;
-  bool queued = false;      // pieces come 15 ms apart: the reader catches up and has to wait
-  bool lateReader = false;  // the transfer runs into the reader's limit before any read
-};
-
-void PrintTo(const BodyCase& body, std::ostream* out) { *out << body.object; }
-
-class BodyTest : public WinInetTest, public testing::WithParamInterface<BodyCase> {};
-
-TEST_P(BodyTest, ArrivesWholeThroughQueuedAndImmediateReads) {
-  Exchange exchange(port, GetParam().object.c_str());
+// A body far larger than the most the layer holds for a reader: the transfer runs into that
+// limit before the first read, pauses, and resumes as the reader catches up.
+TEST_F(WinInetTest, HugeBodyArrivesWholeForALateReader) {
+  constexpr std::size_t kHuge = 4 * 1024 * 1024;
+  Exchange exchange(port, ("/bytes/" + std::to_string(kHuge)).c_str());
   const auto complete = exchange.SendAndWait();
   ASSERT_TRUE(complete);
   EXPECT_NE(complete->result, 0u);
@@ -31,25 +25,12 @@ TEST_P(BodyTest, ArrivesWholeThroughQueuedAndImmediateReads) {
   EXPECT_EQ(complete->handle, exchange.request);
   EXPECT_NE(complete->thread, std::this_thread::get_id());
 
-  if (GetParam().lateReader) std::this_thread::sleep_for(200ms);
-  const ReadOutcome read = exchange.ReadAll(GetParam().lateReader ? 65536 : 2047);
+  std::this_thread::sleep_for(200ms);
+  const ReadOutcome read = exchange.ReadAll(65536);
   ASSERT_TRUE(read.ok) << "read error " << read.error;
-  ASSERT_EQ(read.body.size(), GetParam().body.size());
-  EXPECT_TRUE(read.body == GetParam().body);
-  EXPECT_TRUE(!GetParam().queued || read.queuedReads > 0) << read.queuedReads;
+  ASSERT_EQ(read.body.size(), kHuge);
+  EXPECT_TRUE(read.body == corvane_test::BodyPattern(kHuge));
 }
-
-using corvane_test::BodyPattern;
-constexpr std::size_t kHuge = 4 * 1024 * 1024;
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, BodyTest,
-    testing::Values(BodyCase{"/bytes/0", ""}, BodyCase{"/bytes/2048", BodyPattern(2048)},
-                    BodyCase{"/bytes/102400", BodyPattern(102400)},
-                    BodyCase{"/chunked/1", BodyPattern(1)},
-                    BodyCase{"/chunked/102400", BodyPattern(102400)},
-                    BodyCase{"/trickle/20/15", BodyPattern(200), true},
-                    BodyCase{"/status/500", "status 500"},
-                    BodyCase{"/bytes/" + std::to_string(kHuge), BodyPattern(kHuge), false, true}));
 
 // The request line as sent (spaces in the object escaped), the agent and the host; on Linux
 // nothing else: direct to the server WinINet adds no cache headers for RELOAD/PRAGMA_NOCACHE.
@@ -71,24 +52,66 @@ TEST_F(WinInetTest, WireCarriesTheVerbObjectAndAgentAsGiven) {
   }
 }
 
-// The send is left pending and completes with the error; the one read the module makes
-// after any completion ends the exchange cleanly.
-TEST_F(WinInetTest, FailedConnectionsCompleteTheSendWithTheirError) {
-  const int closedPort = corvane_test::LoopbackSocket(false).port;
-  for (const auto& [server, serverPort, error] :
-       {std::tuple{"127.0.0.1", closedPort, ERROR_INTERNET_CANNOT_CONNECT},
-        std::tuple{"no-such-host.invalid", port, ERROR_INTERNET_NAME_NOT_RESOLVED}}) {
-    SCOPED_TRACE(server);
-    Exchange exchange(serverPort, "/bytes/10", server);
-    const auto complete = exchange.SendAndWait();
-    ASSERT_TRUE(complete);
-    EXPECT_EQ(complete->result, 0u);
-    EXPECT_EQ(complete->error, DWORD(error));
-    const ReadOutcome read = exchange.ReadAll();
-    EXPECT_TRUE(read.ok);
-    EXPECT_EQ(read.queuedReads, 0u);
-    EXPECT_EQ(read.body, "");
+#ifndef _WIN32
+// Wine's WinINet does not promise these; the platform layer does. A close from another
+// thread waits for a callback running on the worker; a close from inside the callback
+// (request, callback removal, session) does not deadlock.
+TEST_F(WinInetTest, CloseWaitsForACallbackRunningOnTheWorkerAndMayComeFromInsideIt) {
+  for (const bool fromInside : {false, true}) {
+    SCOPED_TRACE(fromInside ? "from inside" : "from another thread");
+    Exchange exchange(port, "/bytes/100");
+    std::atomic<bool> inCallback{false};
+    std::atomic<bool> callbackDone{false};
+    exchange.recorder.onStatus = [&, session = exchange.session,
+                                  request = exchange.request](const StatusRecord& record) {
+      if (record.status != INTERNET_STATUS_REQUEST_COMPLETE) return;
+      inCallback = true;
+      if (fromInside) {
+        InternetCloseHandle(request);
+        InternetSetStatusCallback(session, nullptr);
+        InternetCloseHandle(session);
+      } else {
+        std::this_thread::sleep_for(200ms);
+      }
+      callbackDone = true;
+    };
+    HttpSendRequestA(exchange.request, nullptr, 0, nullptr, 0);
+    while (!inCallback) std::this_thread::sleep_for(1ms);
+    if (fromInside) {
+      for (int i = 0; i < 500 && !callbackDone; ++i) std::this_thread::sleep_for(10ms);
+      exchange.session = exchange.connection = exchange.request = nullptr;
+    } else {
+      exchange.CloseRequest();
+    }
+    EXPECT_TRUE(callbackDone);
   }
+}
+#endif
+
+// Invalid handles are refused; setting a callback returns the one before.
+TEST(Api, HandlesAndCallbacks) {
+  ReadTarget target;
+  EXPECT_FALSE(target.Read(nullptr));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_FALSE(InternetCloseHandle(nullptr));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_EQ(InternetSetStatusCallback(nullptr, &Recorder::Callback),
+            INTERNET_INVALID_STATUS_CALLBACK);
+
+  HINTERNET session =
+      InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(InternetSetStatusCallback(session, &Recorder::Callback), nullptr);
+  EXPECT_EQ(InternetSetStatusCallback(session, nullptr), &Recorder::Callback);
+#ifndef _WIN32
+  HINTERNET connection =
+      InternetConnectA(session, "127.0.0.1", 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1);
+  // Wine answers a read before the send with TRUE and nothing; the platform layer refuses it.
+  HINTERNET request = HttpOpenRequestA(connection, "GET", "/", nullptr, nullptr, nullptr, 0, 1);
+  EXPECT_FALSE(target.Read(request));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INTERNET_INCORRECT_HANDLE_STATE});
+#endif
+  EXPECT_TRUE(InternetCloseHandle(session));
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "LocalHttpServer.h"
-#include "LoopbackSocket.h"
 #include "platform/AfxInet.h"  // the WinINet declarations of either target
 
 constexpr const char* kAgent = "asynchttp";
@@ -52,10 +51,6 @@ class Recorder {
     if (recorder->onStatus) recorder->onStatus(record);
   }
 
-  std::vector<StatusRecord> Records() {
-    std::lock_guard lock(m_mutex);
-    return m_records;
-  }
   // Waits until `status` has arrived `count` times in all: the last of them, or nullopt.
   std::optional<StatusRecord> WaitFor(DWORD status, std::size_t count) {
     std::unique_lock lock(m_mutex);
@@ -101,14 +96,13 @@ struct ReadOutcome {
   bool ok = false;  // the body was read to its end
   DWORD error = 0;  // the failing read's error otherwise
   std::string body;
-  std::size_t queuedReads = 0;  // reads that returned ERROR_IO_PENDING
 };
 
 class Exchange {
  public:
-  // Opens session, connection and request for GET `object` on `server`:`port` with the
+  // Opens session, connection and request for GET `object` on 127.0.0.1:`port` with the
   // module's flags.
-  Exchange(int port, const char* object, const char* server = "127.0.0.1") {
+  Exchange(int port, const char* object) {
     constexpr DWORD kFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                              INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI |
                              INTERNET_FLAG_PRAGMA_NOCACHE;
@@ -116,7 +110,7 @@ class Exchange {
         InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
     InternetSetStatusCallback(session, &Recorder::Callback);
     const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
-    connection = InternetConnectA(session, server, static_cast<INTERNET_PORT>(port), nullptr,
+    connection = InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(port), nullptr,
                                   nullptr, INTERNET_SERVICE_HTTP, kFlags, context);
     request =
         HttpOpenRequestA(connection, "GET", object, nullptr, nullptr, nullptr, kFlags, context);
@@ -137,13 +131,14 @@ class Exchange {
   ReadOutcome ReadAll(DWORD chunk = 2047) {
     ReadOutcome outcome;
     ReadTarget target;
+    std::size_t queuedReads = 0;
     while (true) {
       if (!target.Read(request, chunk, reinterpret_cast<DWORD_PTR>(&recorder))) {
         outcome.error = GetLastError();
         if (outcome.error != ERROR_IO_PENDING) return outcome;
         // The queued read fills the target.
         const auto done =
-            recorder.WaitFor(INTERNET_STATUS_REQUEST_COMPLETE, ++outcome.queuedReads + 1);
+            recorder.WaitFor(INTERNET_STATUS_REQUEST_COMPLETE, ++queuedReads + 1);
         if (!done || done->result == FALSE) {
           outcome.error = done ? done->error : 0;
           return outcome;
