@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
 
 #include "ExchangeTracker.h"
 #include "ParamName.h"
@@ -72,19 +71,3 @@ INSTANTIATE_TEST_SUITE_P(
                     2},
         TrackerCase{"SentAfterBackground", {kSending, Background(), kSending}, true, 0}),
     ParamName());
-
-TEST(ExchangeTracker, LogLinesFromManyThreadsAreAllCounted) {
-  ExchangeTracker tracker;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 1000; ++i) tracker.OnLog("Sending the TSM request");
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(tracker.Sent(), 4000u);
-  EXPECT_TRUE(tracker.InFlight());
-  tracker.OnMessagesRun({}, 1);
-  EXPECT_FALSE(tracker.InFlight()) << "each sending ended the one before it";
-  EXPECT_EQ(tracker.MessagesRun(), 1u);
-}
