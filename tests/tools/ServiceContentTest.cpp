@@ -52,7 +52,6 @@ TEST_P(LoadMessageSetTest, TakesTheFirstMessagesElementInNoNamespace) {
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadMessageSetTest,
     ::testing::Values(
-        LoadCase{"Root", "<Messages><M>x</M></Messages>", true, "", "<M>x</M>"},
         LoadCase{"Nested",
                  "<Wrap><Other/><Messages a='1'><M>first</M></Messages>"
                  "<Messages><M>second</M></Messages></Wrap>",
