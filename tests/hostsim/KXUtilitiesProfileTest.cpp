@@ -4,25 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "KXUtilities/ProfileDocument.h"
+#include "ParamName.h"
+#include "TemporaryFolder.h"
 #include "host/KXUtilities.h"
 #include "hostsim/HostSim.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-template <class Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& param) {
-  return param.param.name;
-}
 
 struct ReadCase {
   const char* name;
@@ -60,26 +55,12 @@ const ReadCase kReadCases[] = {
 
 class ProfileFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hostsim::Reset();
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '-';
-    }
-    m_directory = fs::temp_directory_path() / ("hostsim-profile-" + name);
-    fs::remove_all(m_directory);
-    fs::create_directories(m_directory);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_directory, ignored);
-  }
+  void SetUp() override { hostsim::Reset(); }
 
   std::string Prepare(const std::optional<std::string>& content) const {
-    const std::string path = (m_directory / "case.ini").string();
-    if (content) std::ofstream(path, std::ios::binary) << *content;
-    return path;
+    const fs::path path = m_folder.path / "case.ini";
+    if (content) corvane_test::WriteBytes(path, *content);
+    return path.string();
   }
 
   static std::string Read(const char* section, const char* key, const std::string& path) {
@@ -89,7 +70,7 @@ class ProfileFiles : public ::testing::Test {
     return std::string(buffer, count);
   }
 
-  fs::path m_directory;
+  const corvane_test::TemporaryFolder m_folder;
 };
 
 class ProfileRead : public ProfileFiles, public ::testing::WithParamInterface<ReadCase> {
@@ -120,7 +101,7 @@ TEST_P(ProfileRead, GivesWhatWindowsGives) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileRead, ::testing::ValuesIn(kReadCases), CaseName<ReadCase>);
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileRead, ::testing::ValuesIn(kReadCases), ParamName());
 
 struct WriteCase {
   const char* name;
@@ -161,19 +142,16 @@ TEST_P(ProfileWrite, ChangesOnlyWhatItNames) {
   ASSERT_TRUE(_UtilWritePrivateProfileString("WEBTSM", c.key, c.value, path.c_str(), "t", 1));
   EXPECT_EQ(Read("WEBTSM", c.readKey, path), c.readValue);
 #ifndef _WIN32
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  EXPECT_EQ(text.str(), c.expectedText);
+  EXPECT_EQ(corvane_test::ReadBytes(path), c.expectedText);
   if (c.file) {
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, kMode);
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(m_directory), fs::directory_iterator()), 1)
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_folder.path), fs::directory_iterator()), 1)
       << "a temporary file was left";
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::ValuesIn(kWriteCases),
-                         CaseName<WriteCase>);
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::ValuesIn(kWriteCases), ParamName());
 
 #ifndef _WIN32
 TEST_F(ProfileFiles, WritersOnSeveralThreadsLoseNoKey) {

@@ -1,11 +1,11 @@
 // How a test in another process (the Windows tests under Wine) steers the scripted server
 // program through its control port, which is not the port that serves the scripted answers.
-// Malformed requests are answered with status 500.
+// Bodies both ways are CBOR (nlohmann-json's), which carries bytes that are not UTF-8 as they
+// are; malformed requests are answered with status 400 and a text saying what is wrong.
 //
 //   POST /reset    starts afresh for a new test; {"port": P, "rawPort": R}, the ports that
 //                  serve the scripted answers
-//   PUT  /answer   the next answers: a line of the answer's settings as JSON, then the
-//                  answer's body byte for byte (it need not be UTF-8)
+//   PUT  /answer   the next answers: an HttpAnswer
 //   POST /release  lets held answers go
 //   GET  /state?count=N&timeoutMs=T
 //                  {"arrived": bool, "releasedInTime": bool, "requests": [...]}, answered
@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <nlohmann/json.hpp>
-#include <string>
 
 #include "ScriptedExchange.h"
 
@@ -30,7 +29,7 @@ struct adl_serializer<std::chrono::milliseconds> {
 
 namespace corvane_test {
 
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RecordedRequest, method, target, version, body, contentLength)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RecordedRequest, method, target, body, contentLength)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(HttpAnswer, status, body, chunked, trickleBytes, tricklePause,
                                    holdUntilReleased, raw, reset)
 
@@ -43,20 +42,6 @@ inline constexpr const char* kState = "/state";
 
 // The longest wait the server grants one request.
 inline constexpr std::chrono::seconds kLongestWait{120};
-
-inline std::string AnswerRequestBody(const HttpAnswer& answer) {
-  nlohmann::json settings = answer;
-  settings.erase("body");
-  return settings.dump() + "\n" + answer.body;
-}
-
-// Throws when the settings are malformed.
-inline HttpAnswer AnswerFromRequestBody(const std::string& text) {
-  const auto lineEnd = text.find('\n');
-  auto settings = nlohmann::json::parse(text.substr(0, lineEnd));
-  settings["body"] = lineEnd == std::string::npos ? "" : text.substr(lineEnd + 1);
-  return settings.get<HttpAnswer>();
-}
 
 }  // namespace control
 }  // namespace corvane_test

@@ -1,31 +1,34 @@
-// The module loaded the way a host loads it: the shared library by file name, both entry
-// points looked up by their exported names.
+// The module loaded the way corvane-host loads it: the shared library by file name, its entry
+// points called by their exported names.
 #pragma once
 
-#include <string>
+#include <memory>
+
+#include "ModuleLibrary.h"
 
 namespace corvane_test {
 
 class LoadedModule {
-public:
-  // Loads the module; a failure to load or to find either export fails the calling test.
+ public:
+  // Loads the module; a failure to load it, or to find an entry point when called, fails the
+  // calling test.
   LoadedModule();
-  ~LoadedModule();  // unloads it
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
 
-  bool IsLoaded() const { return m_handle != nullptr; }
+  bool IsLoaded() const { return m_library != nullptr; }
 
-  void InvokeWebTsm() const;
-  void OnFirstTimeSetup() const;  // called on a manager object, as a host would
+  void InvokeWebTsm() const { Call(corvane::host::ModuleLibrary::EntryPoint::InvokeWebTsm); }
+  // Called on a manager object, as a host would.
+  void OnFirstTimeSetup() const {
+    Call(corvane::host::ModuleLibrary::EntryPoint::OnFirstTimeSetup);
+  }
 
   // Unloads the module now (the destructor then does nothing).
-  void Unload();
+  void Unload() { m_library.reset(); }
 
-private:
-  void* m_handle = nullptr;
-  void (*m_invokeWebTsm)() = nullptr;
-  void (*m_onFirstTimeSetup)(void*) = nullptr;
+ private:
+  void Call(corvane::host::ModuleLibrary::EntryPoint entry) const;
+
+  std::unique_ptr<corvane::host::ModuleLibrary> m_library;
 };
 
 }  // namespace corvane_test

@@ -38,7 +38,6 @@ inline std::string BodyPattern(std::size_t size, std::size_t offset = 0) {
 struct RecordedRequest {
   std::string method;
   std::string target;  // path and query as sent
-  std::string version;
   std::string body;
   std::string contentLength;  // the header's value, empty when absent
 };

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -28,33 +28,16 @@ inline constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UT
 
 // Line breaks on disk are CR LF and nothing else.
 inline void ExpectOnlyCrLfLineBreaks(const std::string& bytes) {
-  for (std::size_t index = 0; index < bytes.size(); ++index) {
-    if (bytes[index] == '\r') {
-      ASSERT_LT(index + 1, bytes.size());
-      EXPECT_EQ(bytes[index + 1], '\n') << "lone CR at " << index;
-    } else if (bytes[index] == '\n') {
-      ASSERT_GT(index, 0u);
-      EXPECT_EQ(bytes[index - 1], '\r') << "lone LF at " << index;
-    }
+  for (auto at = bytes.find_first_of("\r\n"); at != std::string::npos;
+       at = bytes.find_first_of("\r\n", at + 2)) {
+    ASSERT_EQ(bytes.compare(at, 2, "\r\n"), 0) << "lone CR or LF at " << at;
   }
 }
 
 // The markup without the white space that stands alone between two tags: what is left of a
 // serialisation once an indenting serialiser's (Wine's MSXML) line breaks and tabs are gone.
 inline std::string WithoutIndentation(const std::string& markup) {
-  std::string result;
-  std::size_t index = 0;
-  while (index < markup.size()) {
-    const std::size_t end = markup.find_first_not_of(" \t\r\n", index);
-    const bool betweenTags = index > 0 && markup[index - 1] == '>' && end != std::string::npos &&
-                             markup[end] == '<' && end > index;
-    if (betweenTags) {
-      index = end;
-      continue;
-    }
-    result += markup[index++];
-  }
-  return result;
+  return std::regex_replace(markup, std::regex(">[ \t\r\n]+<"), "><");
 }
 
 }  // namespace corvane_test

@@ -11,10 +11,12 @@
 #include "ParamName.h"
 #include "ProfileReader.h"
 #include "ProfileScaffold.h"
-#include "TempFolder.h"
+#include "TemporaryFolder.h"
 
 namespace fs = std::filesystem;
 using namespace corvane::host;
+using corvane_test::ReadBytes;
+using corvane_test::TemporaryFolder;
 
 namespace {
 
@@ -145,7 +147,7 @@ struct FolderCase {
 class ProfileFolder : public ::testing::TestWithParam<FolderCase> {};
 
 TEST_P(ProfileFolder, IsReadOrNamesTheFileAndTheProblem) {
-  const TempFolder temp;
+  const TemporaryFolder temp;
   const fs::path& folder = temp.path;
   const fs::path placement = folder / "base" / kPlacementConfigurationPath;
   temp.Write("profile.json", GetParam().profileJson);
@@ -228,52 +230,25 @@ INSTANTIATE_TEST_SUITE_P(
                 "currentUser.preferenceStore.U: must be a string, not an integer")),
     ParamName());
 
-struct VariableArgumentCase {
-  const char* name;
-  const char* definition;
-  std::optional<std::string> variable;  // nullopt: refused
-  std::optional<std::string> parameter;
-  std::optional<std::string> value;
-};
-
-class AceVariableArgumentTest : public ::testing::TestWithParam<VariableArgumentCase> {};
-
-TEST_P(AceVariableArgumentTest, SplitsNameParameterAndValue) {
-  const auto argument = ParseAceVariableArgument(GetParam().definition);
-  ASSERT_EQ(argument.has_value(), GetParam().variable.has_value());
-  if (!argument) return;
-  EXPECT_EQ(argument->name, *GetParam().variable);
-  EXPECT_EQ(argument->parameterName, GetParam().parameter);
-  EXPECT_EQ(argument->value, GetParam().value);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Definitions, AceVariableArgumentTest,
-    ::testing::Values(
-        VariableArgumentCase{"NameOnly", "CheckSum", "CheckSum", std::nullopt, std::nullopt},
-        VariableArgumentCase{"ValueWithSeparators", "Company:co=A&B=C:D", "Company", "co",
-                             "A&B=C:D"},
-        VariableArgumentCase{"EmptyParameterAndValue", "x:=", "x", "", ""},
-        VariableArgumentCase{"EmptyName", ":cs", std::nullopt, std::nullopt, std::nullopt}),
-    ParamName());
-
 // `init` writes a folder that reads back with each value in its place and the URL and names
 // escaped in the placement configuration; a folder that is not empty is refused unless forced,
-// and forcing keeps the files that are not the profile's.
+// and forcing keeps the files that are not the profile's. A value may hold the separators; a
+// definition needs a name.
 TEST(Scaffold, WritesAProfileThatReadsBackAndKeepsWhatElseIsInItsFolder) {
-  const TempFolder temp;
+  const TemporaryFolder temp;
   ScaffoldRequest request{temp.path, "http://127.0.0.1:1/m?a=1&b=\"2\"", {}, false};
-  for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B",
-                                 "Userpref_Region:region=north", "A<B:flag"}) {
+  for (const char* definition : {"CheckSum:cs=1234", "App.Version=27", "Company.Name:co=A&B=C:D",
+                                 "Userpref_Region:region=north", "A<B:flag", "Bare"}) {
     request.variables.push_back(*ParseAceVariableArgument(definition));
   }
+  EXPECT_FALSE(ParseAceVariableArgument(":cs"));
   temp.Write("keep.txt", "mine");
   EXPECT_EQ(ScaffoldProfile(request),
             temp.path.string() + ": folder is not empty (--force rewrites the profile files)");
   EXPECT_FALSE(fs::exists(temp.path / "profile.json"));
   request.overwrite = true;
   ASSERT_EQ(ScaffoldProfile(request), "");
-  EXPECT_EQ(ReadAll(temp.path / "keep.txt"), "mine");
+  EXPECT_EQ(ReadBytes(temp.path / "keep.txt"), "mine");
 
   const ProfileLoad load = ReadProfile(temp.path);
   ASSERT_TRUE(load.profile) << load.error;
@@ -288,14 +263,14 @@ TEST(Scaffold, WritesAProfileThatReadsBackAndKeepsWhatElseIsInItsFolder) {
   EXPECT_EQ(version->integer, 27);
   const VariableSpec* company = FindVariable(profile, "Company.Name");
   ASSERT_NE(company, nullptr);
-  EXPECT_EQ(company->text, std::optional<std::string>("A&B"));
+  EXPECT_EQ(company->text, std::optional<std::string>("A&B=C:D"));
   ASSERT_EQ(profile.preferences.size(), 1u);
   EXPECT_EQ(profile.preferences[0].value, "north");
 
-  EXPECT_THAT(ReadAll(temp.path / "data.ini"),
+  EXPECT_THAT(ReadBytes(temp.path / "data.ini").value_or(""),
               ::testing::AllOf(::testing::HasSubstr("[WEBTSM]"), ::testing::HasSubstr("WEBTSMON=1"),
                                ::testing::HasSubstr("CheckSum=1234")));
-  const std::string xml = ReadAll(temp.path / "base" / kPlacementConfigurationPath);
+  const std::string xml = ReadBytes(temp.path / "base" / kPlacementConfigurationPath).value_or("");
   EXPECT_THAT(xml, ::testing::HasSubstr("url=\"http://127.0.0.1:1/m?a=1&amp;b=&quot;2&quot;\">"));
   EXPECT_THAT(xml, ::testing::HasSubstr("<AceVariable name=\"App.Version\"/>"));
   EXPECT_THAT(xml, ::testing::HasSubstr("<AceVariable name=\"A&lt;B\" parameterName=\"flag\"/>"));

@@ -1,22 +1,20 @@
-// corvane-service without the network: how files become sets, which set is current, and
-// which answer a request gets.
+// corvane-service without the network: how files become sets, which set is current, and its
+// command line (end-to-end.sh asks it over HTTP).
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
-#include <optional>
-#include <utility>
+#include <string>
+#include <vector>
 
 #include "Checksum.h"
 #include "MessageSetFolder.h"
 #include "ParamName.h"
-#include "TempFolder.h"
 #include "ServiceOptions.h"
-#include "WebControlMessage.h"
-#include "XmlDocument.h"
+#include "TemporaryFolder.h"
 
 namespace fs = std::filesystem;
 using namespace corvane::service;
+using corvane_test::TemporaryFolder;
 
 namespace {
 
@@ -37,7 +35,7 @@ struct LoadCase {
 class LoadMessageSetTest : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadMessageSetTest, TakesTheFirstMessagesElementInNoNamespace) {
-  const TempFolder folder;
+  const TemporaryFolder folder;
   const LoadCase& c = GetParam();
   const MessageSetLoad load = LoadMessageSet(folder.Write("set.xml", c.content));
   ASSERT_EQ(load.set.has_value(), c.loads) << load.error;
@@ -54,7 +52,6 @@ TEST_P(LoadMessageSetTest, TakesTheFirstMessagesElementInNoNamespace) {
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadMessageSetTest,
     ::testing::Values(
-        LoadCase{"Root", "<Messages><M>x</M></Messages>", true, "", "<M>x</M>"},
         LoadCase{"Nested",
                  "<Wrap><Other/><Messages a='1'><M>first</M></Messages>"
                  "<Messages><M>second</M></Messages></Wrap>",
@@ -70,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The folder is read anew on every call: the newest usable set is the last name; files that
 // hold no set are passed over with a warning.
 TEST(MessageSetFolder, NewestUsableSetByNameReadAnewOnEveryCall) {
-  const TempFolder folder;
+  const TemporaryFolder folder;
   std::vector<std::string> warnings;
   const MessageSetFolder sets(folder.path, [&](const std::string& w) { warnings.push_back(w); });
   EXPECT_FALSE(sets.Current());
@@ -94,31 +91,6 @@ TEST(MessageSetFolder, NewestUsableSetByNameReadAnewOnEveryCall) {
                                  [&](const std::string& w) { warnings.push_back(w); });
   EXPECT_FALSE(missing.Current());
   EXPECT_EQ(warnings.size(), 1u) << "a missing folder is reported";
-}
-
-// The set goes out unless the client sends exactly its checksum (letters in the same case).
-TEST(AnswerFor, CarriesTheChecksumAndEitherTheSetOrNoOperation) {
-  MessageSet set;
-  set.fileName = "s.xml";
-  set.messagesXml = "<Messages><M a=\"&amp;\">Zeile 1\nZeile 2 \xC3\xA4</M></Messages>";
-  set.checksum = ContentChecksum(set.messagesXml);
-  std::string upper = set.checksum;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  ASSERT_NE(upper, set.checksum);  // this set's checksum has letters in it
-  const std::pair<std::optional<std::string>, bool> cases[] = {
-      {std::nullopt, false}, {set.checksum, true}, {upper, false}};
-  for (const auto& [sent, noOperation] : cases) {
-    const Answer answer = AnswerFor(set, sent);
-    EXPECT_EQ(answer.status, 200);
-    EXPECT_EQ(answer.contentType, "text/xml; charset=utf-8");
-    ASSERT_TRUE(ParseXml(answer.body, "answer")) << answer.body;
-    EXPECT_TRUE(answer.body.starts_with("<?xml")) << answer.body;
-    EXPECT_NE(answer.body.find("<WebControlMessage Userpref_CheckSum=\"" + set.checksum + "\""),
-              std::string::npos)
-        << answer.body;
-    EXPECT_EQ(answer.body.find("<NoOperation/>") != std::string::npos, noOperation);
-    EXPECT_EQ(answer.body.find(set.messagesXml) != std::string::npos, !noOperation) << answer.body;
-  }
 }
 
 struct OptionsCase {

@@ -127,7 +127,8 @@ check "the string value is percent-encoded" has "$work/service.log" "n=A%26B%20L
 check "the service ends 0 on SIGTERM" stop_service
 
 # The service over HTTP on its own: 503 until its folder holds a set; any path gets the set
-# unless the checksum parameter (percent-decoded; no other name counts) holds its checksum;
+# unless the checksum parameter (percent-decoded; no other name counts) holds its checksum (its
+# letters in the same case);
 # parallel clients get whole answers; a port in use is refused.
 case_name=service
 mkdir "$work/sets"
@@ -141,6 +142,8 @@ get "/?sum=%$(printf %02X "'${sum:0:1}")${sum:1}" >/dev/null
 check "the percent-encoded current checksum" has "$work/answer" "<NoOperation/>"
 get "/?cs=$sum" >/dev/null
 check "another parameter does not count" has "$work/answer" "<M>first</M>"
+get "/?sum=${sum^^}" >/dev/null
+check "nor the checksum in upper case" has "$work/answer" "<M>first</M>"
 clients=()
 for i in $(seq 8); do
   urls=()

@@ -64,7 +64,6 @@ std::string RequestLine(int connection) {
 //   /echo...                the request line and headers as received (one per line)
 //   /hang                   headers and 7 bytes of body, then nothing until the client
 //                           leaves (at most 5 s)
-//   /stall                  no answer for 1 s
 //   /sized/<checksum>/<n>   a message set of n bytes (AnswerOfSize)
 void AddFixedRoutes(httplib::Server& server) {
   server.Get(R"(/bytes/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
@@ -100,10 +99,6 @@ void AddFixedRoutes(httplib::Server& server) {
           return false;
         });
   });
-  server.Get("/stall", [](const httplib::Request&, httplib::Response& response) {
-    std::this_thread::sleep_for(1s);
-    response.set_content("late", "text/plain");
-  });
   server.Get(R"(/sized/(\w+)/(\d+))", [](const httplib::Request& request,
                                          httplib::Response& response) {
     response.set_content(AnswerOfSize(request.matches[1].str(), Number(request, 2)), "text/xml");
@@ -115,7 +110,7 @@ void AddFixedRoutes(httplib::Server& server) {
 ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>()) {
   AddFixedRoutes(*m_server);
   m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-    RecordedRequest recorded{request.method, request.target, request.version, request.body,
+    RecordedRequest recorded{request.method, request.target, request.body,
                              request.get_header_value("Content-Length")};
     HttpAnswer answer;
     Generation generation = 0;
@@ -203,8 +198,8 @@ void ScriptedServer::ServeRaw() {
       std::lock_guard lock(m_mutex);
       const auto first = line.find(' ');
       const auto second = line.find(' ', first + 1);
-      m_requests.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1),
-                            second == std::string::npos ? "" : line.substr(second + 1), "", ""});
+      m_requests.push_back(
+          {line.substr(0, first), line.substr(first + 1, second - first - 1), "", ""});
       m_changed.notify_all();
       answer = m_answer;
     }

@@ -1,15 +1,17 @@
 // The scripted server as a program of its own, for the Windows tests under Wine, steered
 // through a control port (ControlProtocol.h). Its one argument is the file to write the
-// control port to once it serves; then it serves until SIGTERM or SIGINT.
-#include <signal.h>
+// control port to once it serves; then it serves until it is stopped (SIGTERM).
+#include <httplib.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "ControlProtocol.h"
-#include "LoopbackListener.h"
 #include "ScriptedServer.h"
 
 namespace {
@@ -20,9 +22,23 @@ namespace control = corvane_test::control;
 
 void Reply(httplib::Response& response, const json& value) {
   response.set_header("Cache-Control", "no-store");
-  // Recorded bytes that are not UTF-8 show as U+FFFD rather than failing the whole answer.
-  response.set_content(value.dump(-1, ' ', true, json::error_handler_t::replace),
-                       "application/json");
+  const auto bytes = json::to_cbor(value);
+  response.set_content(std::string(bytes.begin(), bytes.end()), "application/cbor");
+}
+
+void Refuse(httplib::Response& response, const std::string& problem) {
+  response.status = 400;
+  response.set_content(problem + "\n", "text/plain");
+}
+
+// A query parameter that is a whole number within the range of `Number`, and nothing else.
+template <class Number>
+std::optional<Number> WholeNumber(const httplib::Request& request, const char* name) {
+  const std::string text = request.get_param_value(name);
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
 void AddControlRoutes(httplib::Server& server, ScriptedServer& scripted) {
@@ -32,8 +48,12 @@ void AddControlRoutes(httplib::Server& server, ScriptedServer& scripted) {
   });
   server.Put(control::kAnswer,
              [&scripted](const httplib::Request& request, httplib::Response& response) {
-               scripted.SetAnswer(control::AnswerFromRequestBody(request.body));
-               Reply(response, json::object());
+               try {
+                 scripted.SetAnswer(json::from_cbor(request.body).get<corvane_test::HttpAnswer>());
+                 Reply(response, json::object());
+               } catch (const json::exception& error) {
+                 Refuse(response, std::string("malformed answer: ") + error.what());
+               }
              });
   server.Post(control::kRelease, [&scripted](const httplib::Request&, httplib::Response& response) {
     scripted.Release();
@@ -41,11 +61,14 @@ void AddControlRoutes(httplib::Server& server, ScriptedServer& scripted) {
   });
   server.Get(control::kState, [&scripted](const httplib::Request& request,
                                           httplib::Response& response) {
-    const auto timeout = std::min<std::chrono::milliseconds>(
-        std::chrono::milliseconds(std::stoll(request.get_param_value("timeoutMs"))),
-        control::kLongestWait);
-    const bool arrived =
-        scripted.WaitForRequests(std::stoull(request.get_param_value("count")), timeout);
+    const auto count = WholeNumber<std::size_t>(request, "count");
+    const auto timeoutMs = WholeNumber<std::int64_t>(request, "timeoutMs");
+    if (!count || !timeoutMs) {
+      return Refuse(response, "count and timeoutMs must be whole numbers (count not negative)");
+    }
+    const auto timeout = std::min<std::chrono::milliseconds>(std::chrono::milliseconds(*timeoutMs),
+                                                             control::kLongestWait);
+    const bool arrived = scripted.WaitForRequests(*count, timeout);
     Reply(response, {{"arrived", arrived},
                      {"releasedInTime", scripted.ReleasedInTime()},
                      {"requests", json(scripted.Requests())}});
@@ -59,27 +82,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PORT-FILE\n", argv[0]);
     return 2;
   }
-  // The stop signals are blocked before any server thread starts, so that every thread leaves
-  // them to the wait below.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
   ScriptedServer scripted;
   httplib::Server controlServer;
   AddControlRoutes(controlServer, scripted);
-  const corvane_test::LoopbackListener control(controlServer);
-  if (scripted.Port() == 0 || control.Port() == 0) {
+  const int controlPort = controlServer.bind_to_any_port("127.0.0.1");
+  if (scripted.Port() == 0 || controlPort <= 0) {
     std::fprintf(stderr, "%s: cannot bind a port on 127.0.0.1\n", argv[0]);
     return 1;
   }
   // Announced whole, by renaming a finished file.
   const std::string portFile = argv[1];
-  std::ofstream(portFile + ".tmp") << control.Port() << '\n';
+  std::ofstream(portFile + ".tmp") << controlPort << '\n';
   std::rename((portFile + ".tmp").c_str(), portFile.c_str());
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  return 0;
+  return controlServer.listen_after_bind() ? 0 : 1;
 }
