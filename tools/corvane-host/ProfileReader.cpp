@@ -6,6 +6,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -172,6 +173,14 @@ constexpr std::array<TagName, 16> kTags = {{
     {"wideString", 0x2002, VariableSpec::Kind::WideString},
 }};
 
+// The tag a bare JSON value of one type gets; a name missing from the table does not build.
+consteval std::uint32_t TagOf(std::string_view name) {
+  for (const auto& tag : kTags) {
+    if (name == tag.name) return tag.tag;
+  }
+  throw "not a tag name";
+}
+
 const TagName* FindTag(const std::string& name) {
   for (const auto& tag : kTags) {
     if (name == tag.name) return &tag;
@@ -217,7 +226,7 @@ VariableSpec ReadVariable(const std::string& name, const json& value, const std:
   variable.name = name;
   if (value.is_boolean()) {
     variable.kind = VariableSpec::Kind::Bool;
-    variable.tag = FindTag("bool")->tag;
+    variable.tag = TagOf("bool");
     variable.boolean = value.get<bool>();
   } else if (value.is_number_integer() || value.is_number_unsigned()) {
     variable.integer = ReadInteger(value, where, std::numeric_limits<std::int64_t>::min(),
@@ -225,14 +234,14 @@ VariableSpec ReadVariable(const std::string& name, const json& value, const std:
     const bool fits32 = variable.integer >= std::numeric_limits<std::int32_t>::min() &&
                         variable.integer <= std::numeric_limits<std::int32_t>::max();
     variable.kind = VariableSpec::Kind::Integer;
-    variable.tag = FindTag(fits32 ? "int32" : "int64")->tag;
+    variable.tag = fits32 ? TagOf("int32") : TagOf("int64");
   } else if (value.is_number_float()) {
     variable.kind = VariableSpec::Kind::Double;
-    variable.tag = FindTag("double")->tag;
+    variable.tag = TagOf("double");
     variable.real = value.get<double>();
   } else if (value.is_string()) {
     variable.kind = VariableSpec::Kind::String;
-    variable.tag = FindTag("string")->tag;
+    variable.tag = TagOf("string");
     variable.text = value.get<std::string>();
   } else if (value.is_object()) {
     CheckKeys(value, where, {"tag", "value", "failure"});
