@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BenchVariables.h"
+#include "ModuleLogTexts.h"
 #include "hostsim/HostSim.h"
 
 class BenchHost {
@@ -29,7 +30,7 @@ class BenchHost {
     return hostsim::RunMessagesUntil(
         [] {
           const std::vector<std::string> texts = hostsim::LogTexts();
-          return !texts.empty() && texts.back() == "Received the response and saved";
+          return !texts.empty() && texts.back() == corvane_test::kSavedLine;
         },
         limit);
   }

@@ -11,6 +11,7 @@
 
 #include "FuzzSupport.h"
 #include "MessageFileContent.h"
+#include "ModuleLogTexts.h"
 #include "hostsim/HostSim.h"
 
 namespace corvane_fuzz {
@@ -70,7 +71,7 @@ class FuzzProfile {
     }
     const std::string recorded = RecordedCheckSum();
     const auto texts = hostsim::LogTexts();
-    const bool saved = std::ranges::find(texts, kSavedLine) != texts.end();
+    const bool saved = std::ranges::find(texts, corvane_test::kSavedLine) != texts.end();
     if (stored.empty()) {
       Require(recorded == previous, "checksum '" + recorded + "' recorded without a message file");
       Require(!saved, "success logged without a message file");
@@ -86,8 +87,6 @@ class FuzzProfile {
             "message file does not end with the set");
     return true;
   }
-
-  static constexpr const char* kSavedLine = "Received the response and saved";
 
   const fs::path root;
   const fs::path base;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "HostProfile.h"
+#include "ModuleLogTexts.h"
 
 namespace corvane_test {
 
@@ -20,8 +21,6 @@ inline std::set<std::string> FilesIn(const fs::path& folder) {
   }
   return names;
 }
-
-inline constexpr const char* kSavedLine = "Received the response and saved";
 
 // The declaration that begins every message file (39 bytes).
 inline constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
