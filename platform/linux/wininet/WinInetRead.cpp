@@ -34,7 +34,12 @@ ReadOutcome TryRead(Request& request, char* destination, DWORD capacity,
     error = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
     return ReadOutcome::Failed;
   }
-  if (!request.buffered.empty() || capacity == 0) {
+  // As WinINet's reads without IRF_NO_WAIT: a read fills its buffer, and returns less only
+  // at the end of the body (or before a failure, which the next read reports).
+  const bool ended = request.phase == RequestPhase::Finished ||
+                     request.phase == RequestPhase::Failed;
+  if (capacity == 0 || request.buffered.size() >= capacity ||
+      (ended && !request.buffered.empty())) {
     bytesRead = static_cast<DWORD>(request.buffered.Take(destination, capacity));
     return ReadOutcome::Done;
   }
@@ -46,7 +51,11 @@ ReadOutcome TryRead(Request& request, char* destination, DWORD capacity,
     error = request.error;
     return ReadOutcome::Failed;
   }
-  if (request.IsAsync()) request.queuedRead = QueuedRead{destination, capacity, laterCount, context};
+  if (request.IsAsync()) {
+    // What has come so far goes into the buffer now; the transfer fills the rest.
+    const auto filled = static_cast<DWORD>(request.buffered.Take(destination, capacity));
+    request.queuedRead = QueuedRead{destination, capacity, laterCount, context, filled};
+  }
   return ReadOutcome::Queued;
 }
 

@@ -39,6 +39,7 @@ struct QueuedRead {
   DWORD capacity = 0;
   DWORD* count = nullptr;
   DWORD_PTR context = 0;
+  DWORD filled = 0;  // bytes already in destination
 };
 
 // The most body bytes held for a reader that lags; beyond it the transfer is paused.

@@ -84,13 +84,14 @@ void CompleteSend(Request& request) {
   request.shared->changed.notify_all();
 }
 
-// Under the lock: hands a waiting read what there is (possibly nothing: end of body).
+// Under the lock: hands a waiting read what it has gathered and `size` more bytes (none at
+// the end of the body).
 void CompleteQueuedRead(Request& request, const char* data, std::size_t size, BOOL result,
                         DWORD error) {
   QueuedRead read = *request.queuedRead;
   request.queuedRead.reset();
-  if (size > 0) std::memcpy(read.destination, data, size);
-  *read.count = static_cast<DWORD>(size);
+  if (size > 0) std::memcpy(read.destination + read.filled, data, size);
+  *read.count = read.filled + static_cast<DWORD>(size);
   QueueComplete(request, read.context, static_cast<DWORD_PTR>(result), error);
 }
 
@@ -150,9 +151,16 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   CompleteSend(request);
   std::size_t taken = 0;
   if (request.queuedRead) {
-    // A read waits only on an empty buffer, so what it leaves fits the buffer below.
-    taken = std::min<std::size_t>(bytes, request.queuedRead->capacity);
-    CompleteQueuedRead(request, data, taken, TRUE, ERROR_SUCCESS);
+    // A read waits only on an empty buffer, so what it leaves fits the buffer below. It
+    // completes once full; until then it takes every byte that comes.
+    QueuedRead& read = *request.queuedRead;
+    taken = std::min<std::size_t>(bytes, read.capacity - read.filled);
+    if (read.filled + taken == read.capacity) {
+      CompleteQueuedRead(request, data, taken, TRUE, ERROR_SUCCESS);
+    } else {
+      std::memcpy(read.destination + read.filled, data, taken);
+      read.filled += static_cast<DWORD>(taken);
+    }
   } else if (!request.buffered.empty() && request.buffered.size() + bytes > kMaxBufferedBody) {
     request.worker.paused = true;
     request.resumeWanted = true;

@@ -32,6 +32,18 @@ TEST_F(WinInetTest, HugeBodyArrivesWholeForALateReader) {
   EXPECT_TRUE(read.body == corvane_test::BodyPattern(kHuge));
 }
 
+// A read fills its buffer, as without IRF_NO_WAIT: the 7 body bytes the server sends before
+// it stops are not handed out while the body may go on, so the read stays queued.
+TEST_F(WinInetTest, AReadWaitsToFillItsBufferWhileTheBodyGoesOn) {
+  ReadTarget target;
+  Exchange exchange(port, "/hang");
+  ASSERT_TRUE(exchange.SendAndWait());
+  std::this_thread::sleep_for(300ms);  // for the 7 bytes to arrive
+  EXPECT_FALSE(
+      target.Read(exchange.request, 2047, reinterpret_cast<DWORD_PTR>(&exchange.recorder)));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_IO_PENDING});
+}
+
 // The request line as sent (spaces in the object escaped), the agent and the host; on Linux
 // nothing else: direct to the server WinINet adds no cache headers for RELOAD/PRAGMA_NOCACHE.
 TEST_F(WinInetTest, WireCarriesTheVerbObjectAndAgentAsGiven) {
