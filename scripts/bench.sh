@@ -14,19 +14,29 @@ fi
 bash scripts/install-deps.sh
 cmake --preset linux-bench >/dev/null
 cmake --build --preset linux-bench --target activation_bench
-results=$(mktemp)
-trap 'rm -f "$results"' EXIT
-build/linux-bench/bin/activation_bench --benchmark_repetitions=3 \
-  --benchmark_report_aggregates_only=true --benchmark_format=json "$@" >"$results"
+# Separate runs of one repetition each, their medians taken here: Google Benchmark 1.7.1
+# crashes computing the statistics of repetitions when only some of them failed, and a
+# failed case is to be reported, not to end the run.
+runs=${CORVANE_BENCH_RUNS:-3}
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+for run in $(seq "$runs"); do
+  build/linux-bench/bin/activation_bench --benchmark_format=json "$@" >"$results/$run.json"
+done
 
 python3 - "$results" <<'PY'
-import json, re, sys
-runs = {}
-for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    if b.get("aggregate_name") != "median":
-        continue
-    name = re.sub(r"/(process_time|real_time|repeats:\d+)", "", b["run_name"])
-    runs[name] = b
+import glob, json, re, statistics, sys
+samples, failures = {}, {}
+for path in sorted(glob.glob(sys.argv[1] + "/*.json")):
+    for b in json.load(open(path))["benchmarks"]:
+        name = re.sub(r"/(process_time|real_time)", "", b["run_name"])
+        if b.get("error_occurred"):
+            failures.setdefault(name, []).append(b.get("error_message", "failed"))
+        else:
+            samples.setdefault(name, []).append(b)
+runs = {name: {field: statistics.median(s[field] for s in sampled)
+               for field in ("real_time", "cpu_time", "host_cpu") if field in sampled[0]}
+        for name, sampled in samples.items()}
 def get(kind, size, variables=None):
     key = f"BM_{kind}/bytes:{size}/variables:{variables}" if variables else f"BM_{kind}/{size}"
     return runs.get(key)
@@ -38,7 +48,7 @@ for size in (1000, 16000, 48000):
     floor = get("ParseAndSerialise", size)
     for variables in (1, 20):
         a, b, d = (get(kind, size, variables) for kind in ("Activation", "Baseline", "DurableBaseline"))
-        if not a or not b or not d or a.get("error_occurred"):
+        if not a or not b or not d:
             print(f"{size:>6} {variables:>4} | (no result)")
             continue
         def cells(field):  # the benchmark reports microseconds
@@ -47,4 +57,6 @@ for size in (1000, 16000, 48000):
         host = a["host_cpu"] * 1000.0
         print(f"{size:>6} {variables:>4} | {cells('real_time')} | {cells('cpu_time')} | "
               f"{host:5.2f} / {d['host_cpu'] * 1000:5.2f} {host / (floor['cpu_time']/1000.0):18.1f}")
+for name, messages in sorted(failures.items()):
+    print(f"{name}: failed in {len(messages)} of the runs: {'; '.join(sorted(set(messages)))}")
 PY
