@@ -137,14 +137,20 @@ TString::TString(const WCHAR* text) : m_chars(EmptyChars()) {
   if (text == nullptr || text[0] == 0) {
     return;
   }
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  // Measured once here rather than by both conversion calls; the count takes in the NUL.
+  const std::size_t length = std::char_traits<WCHAR>::length(text);
+  if (length >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return;
+  }
+  const int units = static_cast<int>(length) + 1;
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
   if (size <= 0) {
     return;
   }
   const auto bytes = static_cast<std::size_t>(size);
   BlockHeader* header = AllocateBlock(BlockSizeFor(bytes));
   char* chars = CharsOf(header);
-  const int written = WideCharToMultiByte(CP_ACP, 0, text, -1, chars, size, nullptr, nullptr);
+  const int written = WideCharToMultiByte(CP_ACP, 0, text, units, chars, size, nullptr, nullptr);
   if (written <= 0) {
     // The conversion failed after the size query succeeded: the block holds no usable text.
     TStringAllocatorMemRelease(header, header->allocSize);

@@ -75,8 +75,12 @@ public:
   void Ascii(const From* from, std::size_t count) {
     // A size query has no buffer: nothing fits, and no pointer into it may be formed.
     const std::size_t room = m_length < m_capacity ? m_capacity - m_length : 0;
-    for (std::size_t k = 0, fit = std::min(count, room); k < fit; ++k) {
-      m_out[m_length + k] = static_cast<Unit>(from[k]);
+    // Through a local pointer: stores through the member would oblige the compiler to
+    // reload the members after each unit (a char may alias them) and keep it from
+    // copying in vector blocks.
+    if (const std::size_t fit = std::min(count, room); fit > 0) {
+      Unit* const to = m_out + m_length;
+      std::transform(from, from + fit, to, [](From unit) { return static_cast<Unit>(unit); });
     }
     m_length += count;
   }

@@ -3,9 +3,11 @@
 // included) are written as they are, and line breaks in content are written as CR LF. Where
 // white-space-only text was removed on loading, a line break and one tab per nesting level
 // below the serialised node stand in for it.
-#include <algorithm>
+#include <cstring>
 #include <set>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "MsXmlTree.h"
 
@@ -142,8 +144,7 @@ private:
   }
 
   void Content(const xmlChar* text) {
-    ForEachRun(
-        text, [](char c) { return c == '\n'; }, [this](char) { m_out += u"\r\n"; });
+    ForEachRun(text, "\n", [this](char) { m_out += u"\r\n"; });
   }
 
   void LineBreak(int depth) {
@@ -154,10 +155,7 @@ private:
   // Escapes what would otherwise read as markup; in an attribute value also the quote and
   // the white space that attribute-value normalisation would turn into spaces.
   void Escaped(const xmlChar* text, bool inAttribute) {
-    const auto special = [](char c) {
-      return c == '&' || c == '<' || c == '>' || c == '"' || c == '\r' || c == '\n' || c == '\t';
-    };
-    ForEachRun(text, special, [this, inAttribute](char c) {
+    ForEachRun(text, "&<>\"\r\n\t", [this, inAttribute](char c) {
       switch (c) {
         case '&': m_out += u"&amp;"; break;
         case '<': m_out += u"&lt;"; break;
@@ -171,19 +169,19 @@ private:
     });
   }
 
-  // Appends the text, handing each ASCII character that is `special` to `replace` in place
-  // of itself; the runs between them are appended as they are.
-  template <class Special, class Replace>
-  void ForEachRun(const xmlChar* text, Special special, Replace replace) {
+  // Appends the text, handing each of the ASCII characters in `special` to `replace` in
+  // place of itself; the runs between them are appended as they are. The text ends at its
+  // NUL, which lets strcspn find the runs block by block.
+  template <class Replace>
+  void ForEachRun(const xmlChar* text, const char* special, Replace replace) {
     if (text == nullptr) return;
-    std::string_view rest(reinterpret_cast<const char*>(text));
-    while (!rest.empty()) {
-      const auto stop =
-          static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), special) - rest.begin());
-      AppendUtf16FromUtf8(m_out, rest.substr(0, stop));
-      if (stop == rest.size()) break;
-      replace(rest[stop]);
-      rest.remove_prefix(stop + 1);
+    const char* rest = reinterpret_cast<const char*>(text);
+    while (*rest != '\0') {
+      const std::size_t run = std::strcspn(rest, special);
+      AppendUtf16FromUtf8(m_out, std::string_view(rest, run));
+      if (rest[run] == '\0') break;
+      replace(rest[run]);
+      rest += run + 1;
     }
   }
 
