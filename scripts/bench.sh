@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures one activation through libCorvane.so beside the bare work it must do, in one run
 # against the same loopback server, and prints the ratios: wall time, CPU of all threads, and
-# CPU of the host thread against libxml2's parse and serialisation of the same answer.
+# CPU of the host thread against libxml2's parse and serialisation of the same answer and
+# against that answer's durable store alone (no GET).
 # Usage: scripts/bench.sh [extra Google Benchmark options]
 #        scripts/bench.sh --windows [options]: Corvane.dll under Wine (scripts/bench-windows.sh)
 set -euo pipefail
@@ -43,9 +44,10 @@ def get(kind, size, variables=None):
 print("ms: activation / bare work / bare work with the same durable writes "
       "(host CPU: activation / durable bare work); x: activation over each baseline")
 print(f"{'answer':>6} {'vars':>4} | {'wall ms':>20} {'x bare':>6} {'x dur':>5} | "
-      f"{'CPU ms':>20} {'x bare':>6} {'x dur':>5} | {'host CPU ms':>13} {'vs parse+serialise':>18}")
+      f"{'CPU ms':>20} {'x bare':>6} {'x dur':>5} | {'host CPU ms':>13} {'vs parse+serialise':>18} "
+      f"{'vs store alone':>14}")
 for size in (1000, 16000, 48000):
-    floor = get("ParseAndSerialise", size)
+    floor, store = get("ParseAndSerialise", size), get("StoreAlone", size)
     for variables in (1, 20):
         a, b, d = (get(kind, size, variables) for kind in ("Activation", "Baseline", "DurableBaseline"))
         if not a or not b or not d:
@@ -56,7 +58,8 @@ for size in (1000, 16000, 48000):
                     f"{a[field]/b[field]:6.2f} {a[field]/d[field]:5.2f}")
         host = a["host_cpu"] * 1000.0
         print(f"{size:>6} {variables:>4} | {cells('real_time')} | {cells('cpu_time')} | "
-              f"{host:5.2f} / {d['host_cpu'] * 1000:5.2f} {host / (floor['cpu_time']/1000.0):18.1f}")
+              f"{host:5.2f} / {d['host_cpu'] * 1000:5.2f} {host / (floor['cpu_time']/1000.0):18.1f} "
+              f"{host / (store['cpu_time']/1000.0):14.1f}")
 for name, messages in sorted(failures.items()):
     print(f"{name}: failed in {len(messages)} of the runs: {'; '.join(sorted(set(messages)))}")
 PY
