@@ -24,13 +24,12 @@ struct HttpAnswer {
   bool reset = false;
 };
 
-// The bytes of a fixed route's body of `size` bytes from `offset` on: printable and varying
-// with the position, so that a lost, repeated or misplaced chunk shows.
-inline std::string BodyPattern(std::size_t size, std::size_t offset = 0) {
+// A fixed route's body of `size` bytes: printable and varying with the position, so that a
+// lost, repeated or misplaced chunk shows.
+inline std::string BodyPattern(std::size_t size) {
   std::string body(size, '\0');
   for (std::size_t i = 0; i < size; ++i) {
-    body[i] =
-        static_cast<char>('A' + ((static_cast<unsigned>(offset + i) * 2654435761u) >> 24) % 26);
+    body[i] = static_cast<char>('A' + ((static_cast<unsigned>(i) * 2654435761u) >> 24) % 26);
   }
   return body;
 }

@@ -56,8 +56,8 @@ new_case() {  # new_case NAME PORT: a fresh profile asking 127.0.0.1:PORT
 message_files() { find "$messages" -type f | wc -l; }
 recorded() { sed -n 's/^CheckSum=//p' "$profile/data.ini"; }
 
-# The first activation stores the set and records its checksum; the second sends it back and is
-# answered with NoOperation.
+# The first activation stores the set and records its checksum; the second, entered through
+# the manager's entry and logging as JSON, sends it back and is answered with NoOperation.
 start_service
 new_case two-activations "$port"
 host "$profile"
@@ -65,8 +65,14 @@ check "first run exits 0" test "$status" -eq 0
 check "the request was sent" has "$work/out" "Sending the TSM request"
 check "the answer was saved" has "$work/out" "Received the response and saved"
 cp "$work/err" "$work/first.err"
-host "$profile"
+host "$profile" --json --entry setup
 check "second run exits 0" test "$status" -eq 0
+check "JSON records with every field, the request among them" python3 -c '
+import json, sys
+records = [json.loads(line) for line in sys.stdin]
+keys = {"level", "eventType", "file", "line", "function", "signature", "text"}
+sys.exit(any(not keys <= set(r) for r in records)
+         or "Sending the TSM request" not in [r["text"] for r in records])' <"$work/out"
 check "nothing saved the second time" lacks "$work/out" "Received the response and saved"
 check "no file written the second time" lacks "$work/err" "message file written"
 sum=$(recorded)
@@ -80,16 +86,6 @@ check "one file, named after the checksum" test "$(message_files)" -eq 1 -a -f "
 check "its text survives" has "$file" "Bis Ende März für nur 49 €."
 check "the file is reported" has "$work/first.err" "message file written: $file"
 check "the checksum is reported" has "$work/err" "[WEBTSM] CheckSum = $sum"
-
-# Log lines as JSON carry every field of the record: the request sent, the answer saved.
-new_case json "$port"
-host "$profile" --json --entry setup
-check "json run exits 0" test "$status" -eq 0
-check "two JSON records with every field" python3 -c '
-import json, sys
-records = [json.loads(line) for line in sys.stdin]
-keys = {"level", "eventType", "file", "line", "function", "signature", "text"}
-sys.exit(len(records) != 2 or any(not keys <= set(r) for r in records))' <"$work/out"
 
 # Three rounds in one process store once, then ask with the checksum; three overlapping calls in
 # one round each close the exchange before them, and the last answer is stored.
@@ -106,24 +102,34 @@ check "three requests" has "$work/err" "3 requests sent"
 check "one file" test "$(message_files)" -eq 1
 check "a checksum is recorded" test -n "$(recorded)"
 
-# Host values of every kind the profile can give, each asked for by the placement configuration:
-# the run goes through and the string value arrives percent-encoded.
+# Host values of every kind the profile can give, each asked for by the placement configuration,
+# reach the service as the module writes them (percent-encoded, text in UTF-8); a failed
+# connection check is logged and the request still goes out.
 new_case value-kinds "$port"
-host init "$profile" --force --url "http://127.0.0.1:$port/messages" --var CheckSum:cs \
-  --var App.Ratio:r --var App.Beta:b --var Company.Name:n --var App.Wide:w --var App.Null:z \
-  --var App.NullWide:y --var App.Unknown:u --var App.Empty:e --var App.Raw:q
+vars=()
+for v in CheckSum:cs App.Version:i App.Big:l App.Ratio:r App.Beta:b Company.Name:n App.Wide:w \
+  App.Null:z App.NullWide:y App.Unknown:u App.Empty:e App.Raw:q App.Failing:f Userpref_Region:p; do
+  vars+=(--var "$v")
+done
+host init "$profile" --force --url "http://127.0.0.1:$port/messages" "${vars[@]}"
 cat >"$profile/profile.json" <<'JSON'
 {"launchApproval": true, "dataIniFile": "data.ini", "baseDirectory": "base",
- "evaluator": {"conditions": {"Browser.IsConnectionActive": true},
-  "variables": {"App.Ratio": 2.9, "App.Beta": false, "Company.Name": "A&B Ltd",
-   "App.Wide": {"tag": "wideString", "value": "Zo\u00eb"}, "App.Null": {"tag": "string", "value": null},
-   "App.NullWide": {"tag": "wideString", "value": null}, "App.Unknown": {"tag": 4660, "value": 0},
-   "App.Empty": {"tag": "empty"}, "App.Raw": {"tag": "uint64", "value": 7}}},
+ "evaluator": {"conditions": {"Browser.IsConnectionActive": {"result": null,
+                                                             "failure": {"message": "offline"}}},
+  "variables": {"App.Version": -27, "App.Big": 5000000000, "App.Ratio": -2.9, "App.Beta": false,
+   "Company.Name": "A&B Ltd", "App.Wide": {"tag": "wideString", "value": "Zo\u00eb"},
+   "App.Null": {"tag": "string", "value": null}, "App.NullWide": {"tag": "wideString", "value": null},
+   "App.Unknown": {"tag": 4660, "value": 0}, "App.Empty": {"tag": "empty"},
+   "App.Raw": {"tag": "uint64", "value": 7}, "App.Failing": {"tag": "int32", "value": 3,
+                                                              "failure": {"code": 5}}}},
  "currentUser": {"preferenceStore": {"Userpref_Region": "north"}}}
 JSON
 host "$profile"
 check "exits 0" test "$status" -eq 0
-check "the string value is percent-encoded" has "$work/service.log" "n=A%26B%20Ltd"
+check "the failed connection check is logged" has "$work/out" "Error in active connection (offline)"
+check "every value as the module writes it" has "$work/service.log" "GET /messages?cs=0&i=-27\
+&l=705032704&r=-2&b=false&n=A%26B%20Ltd&w=Zo%C3%AB&z=&y=&u=value%20not%20found&e=&q=7\
+&f=invalid%20variable&p=north -> 200"
 check "the service ends 0 on SIGTERM" stop_service
 
 # The service over HTTP on its own: 503 until its folder holds a set; any path gets the set
@@ -144,18 +150,10 @@ get "/?cs=$sum" >/dev/null
 check "another parameter does not count" has "$work/answer" "<M>first</M>"
 get "/?sum=${sum^^}" >/dev/null
 check "nor the checksum in upper case" has "$work/answer" "<M>first</M>"
-clients=()
-for i in $(seq 8); do
-  urls=()
-  for _ in 1 2 3 4 5; do urls+=("http://127.0.0.1:$port/?sum=$i"); done
-  curl -s --max-time 20 "${urls[@]}" >"$work/client$i" &
-  clients+=($!)
-done
-wait "${clients[@]}"
-for i in $(seq 8); do
-  check "client $i has five whole answers" test "$(grep -o '</WebControlMessage>' \
-    "$work/client$i" | wc -l)" -eq 5
-done
+curl -s --max-time 20 --parallel --parallel-immediate --parallel-max 8 \
+  "http://127.0.0.1:$port/?sum=[1-40]" -o "$work/client#1"
+check "40 parallel requests get whole answers" \
+  test "$(grep -l '</WebControlMessage>' "$work"/client* | wc -l)" -eq 40
 timeout 10 "$service_program" --port "$port" >"$work/out" 2>"$work/err"
 check "a port in use exits 1" test $? -eq 1
 check "a port in use is named" has "$work/err" "cannot bind 127.0.0.1:$port"

@@ -173,20 +173,16 @@ constexpr std::array<TagName, 16> kTags = {{
     {"wideString", 0x2002, VariableSpec::Kind::WideString},
 }};
 
-// The tag a bare JSON value of one type gets; a name missing from the table does not build.
-consteval std::uint32_t TagOf(std::string_view name) {
-  for (const auto& tag : kTags) {
-    if (name == tag.name) return tag.tag;
-  }
-  throw "not a tag name";
-}
-
-const TagName* FindTag(const std::string& name) {
+constexpr const TagName* FindTag(std::string_view name) {
   for (const auto& tag : kTags) {
     if (name == tag.name) return &tag;
   }
   return nullptr;
 }
+
+// The tag a bare JSON value of one type gets, looked up while building, so that no null
+// lookup is left for the optimiser to warn about; a name missing from the table does not build.
+consteval std::uint32_t TagOf(std::string_view name) { return FindTag(name)->tag; }
 
 void ReadValue(const json* value, VariableSpec& variable, const std::string& where) {
   using Kind = VariableSpec::Kind;

@@ -1,12 +1,12 @@
 #include "ScriptedServer.h"
 
+#include <httplib.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <string>
 
 #include "Answers.h"
-#include "LoopbackListener.h"
 
 namespace corvane_test {
 
@@ -27,20 +27,6 @@ bool AddedByServer(const std::string& name) {
          name == "LOCAL_PORT";
 }
 
-// Chunked pieces of the pattern, `piece` bytes each, `pause` before each, `size` in all.
-void PatternPieces(httplib::Response& response, std::size_t size, std::size_t piece,
-                   std::chrono::milliseconds pause) {
-  response.set_chunked_content_provider("application/octet-stream",
-                                        [=](std::size_t offset, httplib::DataSink& sink) {
-                                          std::this_thread::sleep_for(pause);
-                                          const std::size_t count = std::min(piece, size - offset);
-                                          if (count > 0)
-                                            sink.write(BodyPattern(count, offset).data(), count);
-                                          if (offset + count == size) sink.done();
-                                          return true;
-                                        });
-}
-
 // Reads a request's head from the connection (up to its blank line, 64 KiB at most, 5 s at
 // most); its request line, empty when none came.
 std::string RequestLine(int connection) {
@@ -58,9 +44,6 @@ std::string RequestLine(int connection) {
 
 // Routes that answer the same whatever is scripted, for the WinINet tests:
 //   /bytes/<n>              n bytes of BodyPattern with a Content-Length
-//   /chunked/<n>            the same, chunked, in pieces of 1000 bytes
-//   /trickle/<pieces>/<ms>  chunked, 10-byte pieces of the pattern, one every <ms> ms
-//   /status/<code>          that status, body "status <code>"
 //   /echo...                the request line and headers as received (one per line)
 //   /hang                   headers and 7 bytes of body, then nothing until the client
 //                           leaves (at most 5 s)
@@ -68,18 +51,6 @@ std::string RequestLine(int connection) {
 void AddFixedRoutes(httplib::Server& server) {
   server.Get(R"(/bytes/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
     response.set_content(BodyPattern(Number(request, 1)), "application/octet-stream");
-  });
-  server.Get(R"(/chunked/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
-    PatternPieces(response, Number(request, 1), 1000, 0ms);
-  });
-  server.Get(R"(/trickle/(\d+)/(\d+))",
-             [](const httplib::Request& request, httplib::Response& response) {
-               PatternPieces(response, Number(request, 1) * 10, 10,
-                             std::chrono::milliseconds(Number(request, 2)));
-             });
-  server.Get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
-    response.status = static_cast<int>(Number(request, 1));
-    response.set_content("status " + std::to_string(response.status), "text/plain");
   });
   server.Get(R"(/echo.*)", [](const httplib::Request& request, httplib::Response& response) {
     std::string text = request.method + " " + request.target + " " + request.version + "\n";
@@ -168,7 +139,12 @@ ScriptedServer::ScriptedServer() : m_server(std::make_unique<httplib::Server>())
           });
     }
   });
-  m_listener = std::make_unique<LoopbackListener>(*m_server);
+  const int port = m_server->bind_to_any_port("127.0.0.1");
+  if (port > 0) {
+    m_port = port;
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    for (int i = 0; i < 2000 && !m_server->is_running(); ++i) std::this_thread::sleep_for(1ms);
+  }
   if (m_raw.port != 0) m_rawThread = std::thread([this] { ServeRaw(); });
 }
 
@@ -179,7 +155,8 @@ ScriptedServer::~ScriptedServer() {
     m_changed.notify_all();
   }
   if (m_rawThread.joinable()) m_rawThread.join();
-  m_listener.reset();
+  m_server->stop();
+  if (m_thread.joinable()) m_thread.join();
 }
 
 void ScriptedServer::ServeRaw() {
@@ -213,8 +190,6 @@ void ScriptedServer::ServeRaw() {
     close(connection);
   }
 }
-
-int ScriptedServer::Port() const { return m_listener->Port(); }
 
 bool ScriptedServer::Abandoned(Generation generation) const {
   return m_stopping || generation != m_generation;

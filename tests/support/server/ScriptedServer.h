@@ -23,8 +23,6 @@ class Server;
 
 namespace corvane_test {
 
-class LoopbackListener;
-
 class ScriptedServer {
  public:
   ScriptedServer();  // Port() is 0 when no port could be bound
@@ -32,7 +30,7 @@ class ScriptedServer {
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-  int Port() const;
+  int Port() const { return m_port; }
   int RawPort() const { return m_raw.port; }  // 0 when no port could be bound
 
   void SetAnswer(HttpAnswer answer);
@@ -57,7 +55,8 @@ class ScriptedServer {
   void ServeRaw();
 
   std::unique_ptr<httplib::Server> m_server;
-  std::unique_ptr<LoopbackListener> m_listener;
+  int m_port = 0;
+  std::thread m_thread;  // serves m_server from construction to destruction
   LoopbackSocket m_raw{true};
   std::thread m_rawThread;
 
