@@ -264,8 +264,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "a URL or a log line without a configuration");
 
   if (wholeDocument) {
-    corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML",
-                            input.ConsumeRemainingBytesAsString());
+    corvane_test::WriteBytes(profile.placementFolder / "TSMCnfg.XML",
+                             input.ConsumeRemainingBytesAsString());
     try {
       static_cast<void>(worker.BuildRequestURL());
     } catch (...) {  // NOLINT(bugprone-empty-catch): the request driver catches every exception
@@ -275,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string url = PrintableText(input, 60);
   HostValues values;
   const std::vector<Variable> variables = MakeVariables(input, values);
-  corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
+  corvane_test::WriteBytes(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
   std::string built;
   try {
     built = static_cast<const char*>(worker.BuildRequestURL());
