@@ -48,8 +48,8 @@ class FuzzProfile {
 
   // After an answer: every file under the root is the INI file or the one message file, and
   // the recorded checksum is still `previous` unless it names that file, which holds the XML
-  // declaration followed by the message set and was logged as saved. Returns whether a
-  // message file was stored.
+  // declaration followed by the message set, breaks its lines with CR LF only and was logged
+  // as saved. Returns whether a message file was stored.
   bool CheckStore(const std::string& previous) const {
     std::string stored;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -78,6 +78,10 @@ class FuzzProfile {
     Require(content.starts_with(start), "message file does not begin with " + start);
     Require(content.ends_with("</Messages>") || content.ends_with("/>"),
             "message file does not end with the set");
+    for (auto at = content.find_first_of("\r\n"); at != std::string::npos;
+         at = content.find_first_of("\r\n", at + 2)) {
+      Require(content.compare(at, 2, "\r\n") == 0, "a lone CR or LF in the message file");
+    }
     return true;
   }
 
