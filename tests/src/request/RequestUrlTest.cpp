@@ -25,11 +25,13 @@ class RequestUrlTest : public ::testing::Test {
     hostsim::SetVariable("b", two);
   }
 
-  // The URL a fresh handshake builds from this configuration.
+  // The URL a fresh handshake builds from this configuration, which it keeps for the request.
   std::string BuildFrom(const std::string& configuration) {
     corvane_test::PrimeWorker(profile, "0");
     profile.WritePlacementConfiguration(configuration);
-    return std::string(static_cast<const char*>(Worker().BuildRequestURL()));
+    const std::string built = static_cast<const char*>(Worker().BuildRequestURL());
+    EXPECT_EQ(std::string(Worker().RequestUrl()), built);
+    return built;
   }
 
   HostProfile profile;
