@@ -3,8 +3,6 @@
 // through a parent step in a name still lands inside the root, where the checks see it.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -12,6 +10,7 @@
 #include "FuzzSupport.h"
 #include "MessageFileContent.h"
 #include "ModuleLogTexts.h"
+#include "TemporaryFolder.h"
 #include "hostsim/HostSim.h"
 
 namespace corvane_fuzz {
@@ -21,21 +20,15 @@ namespace fs = std::filesystem;
 class FuzzProfile {
  public:
   explicit FuzzProfile(const std::string& name)
-      : root(TemporaryFolder() / ("corvane-fuzz-" + name + "-" + std::to_string(::getpid()))),
+      : m_folder("corvane-fuzz-" + name + "-"),
+        root(m_folder.path),
         base(root / "a" / "b" / "base"),
         placementFolder(base / "components" / "PlacementConfiguration"),
         messagesFolder(base / "components" / "messages"),
         iniFile(base / "kxdata.ini") {
-    fs::remove_all(root);
     fs::create_directories(placementFolder);
     fs::create_directories(messagesFolder);
   }
-  ~FuzzProfile() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  FuzzProfile(const FuzzProfile&) = delete;
-  FuzzProfile& operator=(const FuzzProfile&) = delete;
 
   // A fresh host on this profile (so that the host's records of calls do not pile up), an
   // empty messages folder and `checksum` recorded.
@@ -55,8 +48,8 @@ class FuzzProfile {
 
   // After an answer: every file under the root is the INI file or the one message file, and
   // the recorded checksum is still `previous` unless it names that file, which holds the XML
-  // declaration followed by the message set and was logged as saved. Returns whether a
-  // message file was stored.
+  // declaration followed by the message set, breaks its lines with CR LF only and was logged
+  // as saved. Returns whether a message file was stored.
   bool CheckStore(const std::string& previous) const {
     std::string stored;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -80,14 +73,22 @@ class FuzzProfile {
     Require(stored == recorded + corvane::kMessageFileSuffix,
             "message file '" + stored + "' but recorded checksum '" + recorded + "'");
     Require(saved, "message file stored without the success line");
-    const std::string content = ReadFile(messagesFolder / stored);
+    const std::string content = corvane_test::ReadBytes(messagesFolder / stored).value_or("");
     const std::string start = std::string(corvane::kMessageFileDeclaration) + "<Messages";
     Require(content.starts_with(start), "message file does not begin with " + start);
     Require(content.ends_with("</Messages>") || content.ends_with("/>"),
             "message file does not end with the set");
+    for (auto at = content.find_first_of("\r\n"); at != std::string::npos;
+         at = content.find_first_of("\r\n", at + 2)) {
+      Require(content.compare(at, 2, "\r\n") == 0, "a lone CR or LF in the message file");
+    }
     return true;
   }
 
+ private:
+  const corvane_test::TemporaryFolder m_folder;  // removed with the profile
+
+ public:
   const fs::path root;
   const fs::path base;
   const fs::path placementFolder;

@@ -8,6 +8,7 @@
 // Where the harness knows the text a variable gives (the checksum for its name in any case, a
 // preference for a name beginning "Userpref", "invalid variable" for a failed evaluation, a
 // string value) and that text and the name are printable ASCII, the value is exactly encoded.
+// The evaluator is asked once for each other name, in document order.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -184,18 +185,23 @@ std::string Document(const std::string& url, const std::vector<Variable>& variab
   return text + "</AceVariableList></WebTSMPlacementConfiguration></TSMConfiguration>";
 }
 
+// All names but the checksum's (in any case) and the preferences' go to the evaluator.
+bool AskedOfTheEvaluator(const std::string& name) {
+  std::string lower = name;
+  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower != "checksum" && !name.starts_with("Userpref");
+}
+
 // The text a name gives, where the harness knows it.
 std::optional<std::string> ExpectedValue(const std::string& name, const std::string& checksum,
                                          const HostValues& values) {
-  std::string lower = name;
-  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower == "checksum") return checksum;
-  if (name.starts_with("Userpref")) {
-    const auto preference = values.preferences.find(name);
-    return preference == values.preferences.end() ? "" : preference->second;
+  if (AskedOfTheEvaluator(name)) {
+    const auto evaluated = values.evaluated.find(name);
+    return evaluated == values.evaluated.end() ? kInvalidVariable : evaluated->second;
   }
-  const auto evaluated = values.evaluated.find(name);
-  return evaluated == values.evaluated.end() ? kInvalidVariable : evaluated->second;
+  if (!name.starts_with("Userpref")) return checksum;
+  const auto preference = values.preferences.find(name);
+  return preference == values.preferences.end() ? "" : preference->second;
 }
 
 void CheckQuery(const std::string& query, const std::vector<Variable>& variables,
@@ -244,6 +250,19 @@ void CheckQuery(const std::string& query, const std::vector<Variable>& variables
   Require(at == query.size(), "more pairs than named variables: " + query);
 }
 
+// The evaluator is asked once for each named variable the checksum and preferences do not
+// answer, in document order (where every name is printable ASCII and so reaches it unchanged).
+void CheckEvaluations(const std::vector<std::string>& asked,
+                      const std::vector<Variable>& variables) {
+  std::vector<std::string> expected;
+  for (const Variable& variable : variables) {
+    if (!variable.name) continue;
+    if (!IsPrintableAscii(*variable.name)) return;
+    if (AskedOfTheEvaluator(*variable.name)) expected.push_back(*variable.name);
+  }
+  Require(asked == expected, "the evaluator was not asked once for each variable in turn");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -264,8 +283,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "a URL or a log line without a configuration");
 
   if (wholeDocument) {
-    corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML",
-                            input.ConsumeRemainingBytesAsString());
+    corvane_test::WriteBytes(profile.placementFolder / "TSMCnfg.XML",
+                             input.ConsumeRemainingBytesAsString());
     try {
       static_cast<void>(worker.BuildRequestURL());
     } catch (...) {  // NOLINT(bugprone-empty-catch): the request driver catches every exception
@@ -275,7 +294,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string url = PrintableText(input, 60);
   HostValues values;
   const std::vector<Variable> variables = MakeVariables(input, values);
-  corvane_fuzz::WriteFile(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
+  corvane_test::WriteBytes(profile.placementFolder / "TSMCnfg.XML", Document(url, variables));
+  const std::size_t askedBefore = hostsim::EvaluatorRequests().size();
   std::string built;
   try {
     built = static_cast<const char*>(worker.BuildRequestURL());
@@ -299,5 +319,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The handshake reads at most 100 characters of the recorded checksum.
   CheckQuery(built.substr(prefix.size()), variables, profile.RecordedCheckSum().substr(0, 100),
              values);
+  const std::vector<std::string> asked = hostsim::EvaluatorRequests();
+  CheckEvaluations({asked.begin() + static_cast<std::ptrdiff_t>(askedBefore), asked.end()},
+                   variables);
   return 0;
 }

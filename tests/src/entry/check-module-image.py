@@ -110,10 +110,8 @@ def main(readobj, module, version):
     out = subprocess.run([readobj, *options, module], check=True, capture_output=True,
                          text=True).stdout
     check_pe(out, version) if is_pe else check_elf(out)
-    for failure in failures:
-        print(f"FAILED: {module}: {failure}")
-    if not failures:
-        print("module image checks passed")
+    print("\n".join(f"FAILED: {module}: {failure}" for failure in failures)
+          or "module image checks passed")
     return 1 if failures else 0
 
 

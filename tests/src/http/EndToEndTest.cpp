@@ -51,7 +51,9 @@ constexpr bool kWine = false;
 constexpr const char* kReadFailedLine = "InternetReadFileEx failed, error --> 12031";
 #endif
 constexpr auto kExchangeLimit = 20s;
+// Old message files: the recorded checksum's, and the one a stored answer replaces.
 constexpr const char* kOldFile = "previousWebTSMFile.xmf";
+constexpr const char* kReplacedFile = "1234WebTSMFile.xmf";
 constexpr const char* kOldBytes = "<?xml version=\"1.0\"?><Messages><M>old</M></Messages>";
 
 class EndToEndTest : public ModuleTest {
@@ -94,11 +96,18 @@ class EndToEndTest : public ModuleTest {
     return ReadBytes(m_profile.messagesFolder / (checksum + "WebTSMFile.xmf")).value_or("");
   }
 
+  void WriteOldFiles() const {
+    for (const char* name : {kOldFile, kReplacedFile}) {
+      WriteBytes(m_profile.messagesFolder / name, kOldBytes);
+    }
+  }
+
   // What holds after every exchange, whatever went wrong: no exception reached the host, no
-  // temporary file is left, the old message file is whole and the recorded checksum as it was
-  // unless a complete new pair (file and checksum `stored`) joined it, and nothing else.
-  void ExpectIntact(const std::optional<std::string>& checksumBefore, const char* stored = nullptr,
-                    const std::string& storedText = {}) const {
+  // temporary file is left, the old message files are whole and the recorded checksum as it
+  // was unless a complete new pair (checksum 1234, its file holding `storedText`) replaced
+  // them, and nothing else.
+  void ExpectIntact(const std::optional<std::string>& checksumBefore,
+                    const std::optional<std::string>& storedText) const {
     EXPECT_EQ(hostsim::MessagesFailed(), 0u);
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(m_profile.base, error)) {
@@ -106,16 +115,11 @@ class EndToEndTest : public ModuleTest {
     }
     if (fs::is_directory(m_profile.messagesFolder)) {
       EXPECT_EQ(ReadBytes(m_profile.messagesFolder / kOldFile), kOldBytes);
-      std::set<std::string> files{kOldFile};
-      if (stored != nullptr) files.insert(std::string(stored) + "WebTSMFile.xmf");
-      EXPECT_EQ(FilesIn(m_profile.messagesFolder), files) << "a partial or second message file";
+      EXPECT_EQ(FilesIn(m_profile.messagesFolder), (std::set<std::string>{kOldFile, kReplacedFile}))
+          << "a partial or second message file";
+      EXPECT_EQ(MessageText(MessageFile("1234")), storedText.value_or("old"));
     }
-    if (stored == nullptr) {
-      EXPECT_EQ(m_profile.RecordedCheckSum(), checksumBefore);
-      return;
-    }
-    EXPECT_EQ(m_profile.RecordedCheckSum(), stored);
-    EXPECT_EQ(MessageText(MessageFile(stored)), storedText);
+    EXPECT_EQ(m_profile.RecordedCheckSum(), storedText ? "1234" : checksumBefore);
   }
 
   LocalHttpServer m_server;
@@ -183,7 +187,7 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
 #ifdef _WIN32
   if (row.profile == Profile::FullDisk) GTEST_SKIP() << "no file size limit under Wine";
 #endif
-  WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
+  WriteOldFiles();
   m_profile.RecordCheckSum("previous");
   LoopbackSocket silent(true);  // never accepts
   // Indexed by Via; TLS to a plain HTTP server gets no answer.
@@ -252,8 +256,9 @@ TEST_P(FaultMatrix, EndsCleanlyAndKeepsTheOldMessagesUnlessANewPairReplacesThem)
   if (row.line != nullptr) {
     EXPECT_THAT(texts[1], StartsWith(row.line));
   }
-  ExpectIntact(checksumBefore, row.stored != 0 ? "1234" : nullptr,
-               row.stored != 0 ? MessageText(AnswerOfSize("1234", row.stored)) : "");
+  std::optional<std::string> storedText;
+  if (row.stored != 0) storedText = MessageText(AnswerOfSize("1234", row.stored));
+  ExpectIntact(checksumBefore, storedText);
 }
 
 const std::string kBody = AnswerOfSize("1234", 3 * kChunk);
@@ -365,13 +370,21 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextGetSendsBack) 
                         {"1234", "second", "1234"},
                         {"1235", "third", "1234"},
                         {"1235", "fourth", "1235"}};
+  // The file holds the first message set alone, after the declaration, in the ANSI code page
+  // (the body reaches the parser through it; é is written in it) with CR LF line breaks and no
+  // final break.
+  const std::string eAcute = GetACP() == 65001 ? "\xC3\xA9" : "\xE9";
+  const auto stored = [&eAcute](const char* message) {
+    return std::string(message) + "\r\nline " + eAcute;
+  };
   std::size_t exchanges = 0;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.message);
     hostsim::ClearLog();
-    m_server.SetAnswer(
-        HttpAnswer{.body = ServiceAnswer(step.checksum, std::string("<Messages><M>") +
-                                                            step.message + "</M></Messages>")});
+    m_server.SetAnswer(HttpAnswer{
+        .body = ServiceAnswer(
+            step.checksum, "\r\n<Messages>\r\n\t<M>" + std::string(step.message) + "\nline " +
+                               eAcute + "</M>\r\n</Messages><Messages><M>2</M></Messages>\r\n")});
     Activate();
     ASSERT_TRUE(RunUntilLogLines(2)) << ::testing::PrintToString(hostsim::LogTexts());
     EXPECT_THAT(hostsim::LogTexts(), ElementsAre(kSendingLine, kSavedLine));
@@ -382,11 +395,18 @@ TEST_F(EndToEndTest, EachStoredSetIsFiledByItsCheckSumWhichTheNextGetSendsBack) 
     EXPECT_EQ(requests.back().body, "");
     EXPECT_TRUE(requests.back().contentLength.empty() || requests.back().contentLength == "0");
     EXPECT_EQ(m_profile.RecordedCheckSum(), step.checksum);
-    EXPECT_EQ(MessageText(MessageFile(step.checksum)), step.message);
+    const std::string bytes = MessageFile(step.checksum);
+    ExpectOnlyCrLfLineBreaks(bytes);
+    EXPECT_EQ(WithoutIndentation(bytes),
+              kDeclaration + ("<Messages><M>" + stored(step.message) + "</M></Messages>"));
+#ifndef _WIN32
+    EXPECT_EQ(bytes, kDeclaration +
+                         ("<Messages>\r\n\t<M>" + stored(step.message) + "</M>\r\n</Messages>"));
+#endif
   }
   EXPECT_EQ(FilesIn(m_profile.messagesFolder),
             (std::set<std::string>{"1234WebTSMFile.xmf", "1235WebTSMFile.xmf"}));
-  EXPECT_EQ(MessageText(MessageFile("1234")), "second");
+  EXPECT_EQ(MessageText(MessageFile("1234")), stored("second"));
 }
 
 // Activations that overlap: each one closes the exchange before it, whose completions
@@ -407,7 +427,7 @@ class OverlapTest : public EndToEndTest, public ::testing::WithParamInterface<Ov
 
 TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
   const OverlapCase& overlap = GetParam();
-  WriteBytes(m_profile.messagesFolder / kOldFile, kOldBytes);
+  WriteOldFiles();
   const bool stale = overlap.whileReading != WhileReading::Nothing;
   const HttpAnswer answer = Trickled(6 * kChunk, true, stale ? 300ms : 1ms);
   m_server.SetAnswer(answer);
@@ -437,7 +457,7 @@ TEST_P(OverlapTest, OnlyTheLastExchangesAnswerIsStored) {
   std::vector<std::string> expected(sendings, kSendingLine);
   expected.emplace_back(kSavedLine);
   EXPECT_EQ(hostsim::LogTexts(), expected);
-  ExpectIntact(std::nullopt, "1234", MessageText(answer.body));
+  ExpectIntact(std::nullopt, MessageText(answer.body));
 }
 
 INSTANTIATE_TEST_SUITE_P(
