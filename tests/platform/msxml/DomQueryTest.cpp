@@ -88,9 +88,12 @@ TEST_F(DomTest, NodeTextAndMarkup) {
        "    </Messages>\n</W>",
        "/W/Messages", "Hi",
        "<Messages>\r\n\t<Message id=\"1\">Hi</Message>\r\n\t<Message id=\"2\"/>\r\n</Messages>"},
-      // xml:space="preserve" keeps the white space of its own element only.
+      // xml:space="preserve" keeps the white space of its own element only (Wine's MSXML
+      // indents between all elements).
       {"<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>  <b/>  </drop></a>", "/a", nullptr,
-       "<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>\r\n\t\t<b/>\r\n\t</drop></a>"},
+       "<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>\r\n\t\t<b/>\r\n\t</drop></a>",
+       "<a>\r\n\t<keep xml:space=\"preserve\">  <b/>  </keep>\r\n\t<drop>\r\n\t\t<b/>\r\n\t</drop>"
+       "\r\n</a>"},
   };
   for (const ContentCase& c : cases) {
     SCOPED_TRACE(c.document);
