@@ -6,14 +6,6 @@
 namespace dom_test {
 namespace {
 
-// The number of nodes a query selects from the context, or -1 when it fails.
-LONG Count(IXMLDOMNode* context, std::string_view query) {
-  IXMLDOMNodeListPtr nodes;
-  LONG length = -1;
-  if (context->selectNodes(Bstr(query).get(), &nodes) == S_OK) nodes->get_length(&length);
-  return length;
-}
-
 HRESULT SetProperty(IXMLDOMDocument2* document, std::string_view name, std::string_view value) {
   const ATL::CComVariant variant(Bstr(value).get());
   return document->setProperty(Bstr(name).get(), variant);
@@ -96,6 +88,12 @@ TEST_F(DomTest, NodeTextAndMarkup) {
        "    </Messages>\n</W>",
        "/W/Messages", "Hi",
        "<Messages>\r\n\t<Message id=\"1\">Hi</Message>\r\n\t<Message id=\"2\"/>\r\n</Messages>"},
+      // xml:space="preserve" keeps the white space of its own element only (Wine's MSXML
+      // indents between all elements).
+      {"<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>  <b/>  </drop></a>", "/a", nullptr,
+       "<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>\r\n\t\t<b/>\r\n\t</drop></a>",
+       "<a>\r\n\t<keep xml:space=\"preserve\">  <b/>  </keep>\r\n\t<drop>\r\n\t\t<b/>\r\n\t</drop>"
+       "\r\n</a>"},
   };
   for (const ContentCase& c : cases) {
     SCOPED_TRACE(c.document);
@@ -110,14 +108,6 @@ TEST_F(DomTest, NodeTextAndMarkup) {
       EXPECT_EQ(Xml(node), xml);
     }
   }
-}
-
-TEST_F(DomTest, XmlSpacePreserveKeepsWhiteSpaceOfItsElementOnly) {
-  const IXMLDOMElementPtr root =
-      LoadRoot("<a><keep xml:space=\"preserve\">  <b/>  </keep><drop>  <b/>  </drop></a>");
-  ASSERT_TRUE(root);
-  EXPECT_EQ(Count(root, "/a/keep/text()"), 2);
-  EXPECT_EQ(Count(root, "/a/drop/text()"), 0);
 }
 
 // Nodes and lists stay usable after their document is reloaded and released.

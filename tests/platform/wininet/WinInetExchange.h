@@ -77,7 +77,7 @@ class Recorder {
 // The buffer and record of a read. A queued read writes into both later, so they must
 // outlive the request handle: declare them before the exchange.
 struct ReadTarget {
-  std::vector<char> buffer = std::vector<char>(65536);
+  std::vector<char> buffer = std::vector<char>(128 * 1024);
   INTERNET_BUFFERSA record{};
 
   // Reads once as the module does; returns the result and leaves the last error. The
@@ -96,6 +96,7 @@ struct ReadOutcome {
   bool ok = false;  // the body was read to its end
   DWORD error = 0;  // the failing read's error otherwise
   std::string body;
+  std::size_t reads = 0;  // that returned bytes
 };
 
 class Exchange {
@@ -145,6 +146,7 @@ class Exchange {
         }
       }
       if (target.record.dwBufferLength == 0) break;
+      ++outcome.reads;
       outcome.body.append(target.buffer.data(), target.record.dwBufferLength);
     }
     outcome.ok = true;
