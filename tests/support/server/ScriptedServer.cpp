@@ -45,8 +45,6 @@ std::string RequestLine(int connection) {
 // Routes that answer the same whatever is scripted, for the WinINet tests:
 //   /bytes/<n>              n bytes of BodyPattern with a Content-Length
 //   /echo...                the request line and headers as received (one per line)
-//   /hang                   headers and 7 bytes of body, then nothing until the client
-//                           leaves (at most 5 s)
 //   /sized/<checksum>/<n>   a message set of n bytes (AnswerOfSize)
 void AddFixedRoutes(httplib::Server& server) {
   server.Get(R"(/bytes/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
@@ -58,17 +56,6 @@ void AddFixedRoutes(httplib::Server& server) {
       if (!AddedByServer(name)) text += name + ": " + value + "\n";
     }
     response.set_content(text, "text/plain");
-  });
-  server.Get("/hang", [](const httplib::Request&, httplib::Response& response) {
-    response.set_chunked_content_provider(
-        "text/plain", [](std::size_t offset, httplib::DataSink& sink) {
-          if (offset == 0) return sink.write("partial", 7);
-          const auto end = std::chrono::steady_clock::now() + 5s;
-          while (sink.is_writable() && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(10ms);
-          }
-          return false;
-        });
   });
   server.Get(R"(/sized/(\w+)/(\d+))", [](const httplib::Request& request,
                                          httplib::Response& response) {
