@@ -137,12 +137,12 @@ TString::TString(const WCHAR* text) : m_chars(EmptyChars()) {
   if (text == nullptr || text[0] == 0) {
     return;
   }
-  // Measured once here rather than by both conversion calls; the count takes in the NUL.
+  // Measured once here rather than by both conversion calls; the count takes in the NUL. A
+  // text too long to count in an int is passed as no text, which the conversion refuses.
   const std::size_t length = std::char_traits<WCHAR>::length(text);
-  if (length >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    return;
-  }
-  const int units = static_cast<int>(length) + 1;
+  const int units = length < static_cast<std::size_t>(std::numeric_limits<int>::max())
+                        ? static_cast<int>(length) + 1
+                        : 0;
   const int size = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
   if (size <= 0) {
     return;
