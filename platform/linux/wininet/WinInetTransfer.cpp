@@ -84,14 +84,11 @@ void CompleteSend(Request& request) {
   request.shared->changed.notify_all();
 }
 
-// Under the lock: hands a waiting read what it has gathered and `size` more bytes (none at
-// the end of the body).
-void CompleteQueuedRead(Request& request, const char* data, std::size_t size, BOOL result,
-                        DWORD error) {
+// Under the lock: hands a waiting read what it has gathered.
+void CompleteQueuedRead(Request& request, BOOL result, DWORD error) {
   QueuedRead read = *request.queuedRead;
   request.queuedRead.reset();
-  if (size > 0) std::memcpy(read.destination + read.filled, data, size);
-  *read.count = read.filled + static_cast<DWORD>(size);
+  *read.count = read.filled;
   QueueComplete(request, read.context, static_cast<DWORD_PTR>(result), error);
 }
 
@@ -155,12 +152,9 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     // completes once full; until then it takes every byte that comes.
     QueuedRead& read = *request.queuedRead;
     taken = std::min<std::size_t>(bytes, read.capacity - read.filled);
-    if (read.filled + taken == read.capacity) {
-      CompleteQueuedRead(request, data, taken, TRUE, ERROR_SUCCESS);
-    } else {
-      std::memcpy(read.destination + read.filled, data, taken);
-      read.filled += static_cast<DWORD>(taken);
-    }
+    std::memcpy(read.destination + read.filled, data, taken);
+    read.filled += static_cast<DWORD>(taken);
+    if (read.filled == read.capacity) CompleteQueuedRead(request, TRUE, ERROR_SUCCESS);
   } else if (!request.buffered.empty() && request.buffered.size() + bytes > kMaxBufferedBody) {
     request.worker.paused = true;
     request.resumeWanted = true;
@@ -387,7 +381,7 @@ void OnTransferDone(Request& request, CURLcode result) {
   Lock lock(request.shared->mutex);
   CompleteSend(request);
   request.phase = RequestPhase::Finished;
-  if (request.queuedRead) CompleteQueuedRead(request, nullptr, 0, TRUE, ERROR_SUCCESS);
+  if (request.queuedRead) CompleteQueuedRead(request, TRUE, ERROR_SUCCESS);
   request.shared->changed.notify_all();
 }
 
@@ -398,7 +392,7 @@ void OnTransferFailed(Request& request, DWORD error) {
     request.failedBeforeResponse = true;
     QueueComplete(request, request.context, FALSE, error);
   } else if (request.queuedRead) {
-    CompleteQueuedRead(request, nullptr, 0, FALSE, error);
+    CompleteQueuedRead(request, FALSE, error);
   }
   request.phase = RequestPhase::Failed;
   request.shared->changed.notify_all();
