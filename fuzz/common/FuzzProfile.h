@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "LineBreaks.h"
 #include "MessageFileContent.h"
 #include "ModuleLogTexts.h"
 #include "TemporaryFolder.h"
@@ -78,10 +79,8 @@ class FuzzProfile {
     Require(content.starts_with(start), "message file does not begin with " + start);
     Require(content.ends_with("</Messages>") || content.ends_with("/>"),
             "message file does not end with the set");
-    for (auto at = content.find_first_of("\r\n"); at != std::string::npos;
-         at = content.find_first_of("\r\n", at + 2)) {
-      Require(content.compare(at, 2, "\r\n") == 0, "a lone CR or LF in the message file");
-    }
+    Require(corvane_test::FindLoneLineBreak(content) == std::string::npos,
+            "a lone CR or LF in the message file");
     return true;
   }
 

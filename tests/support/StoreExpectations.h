@@ -9,6 +9,7 @@
 #include <string>
 
 #include "HostProfile.h"
+#include "LineBreaks.h"
 #include "ModuleLogTexts.h"
 
 namespace corvane_test {
@@ -27,10 +28,7 @@ inline constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UT
 
 // Line breaks on disk are CR LF and nothing else.
 inline void ExpectOnlyCrLfLineBreaks(const std::string& bytes) {
-  for (auto at = bytes.find_first_of("\r\n"); at != std::string::npos;
-       at = bytes.find_first_of("\r\n", at + 2)) {
-    ASSERT_EQ(bytes.compare(at, 2, "\r\n"), 0) << "lone CR or LF at " << at;
-  }
+  EXPECT_EQ(FindLoneLineBreak(bytes), std::string::npos) << "a lone CR or LF";
 }
 
 // The markup without the white space that stands alone between two tags: what is left of a
